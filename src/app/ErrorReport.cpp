@@ -1,0 +1,34 @@
+#include "app/ErrorReport.h"
+
+#include "app/AppInfo.h"
+#include "platform/Host.h"
+
+namespace pq {
+
+QString errorReportText(const QString& description, const QString& location, int label)
+{
+    return description + u"\r\n" + u"in Tovelund2021/08/31." + location + u' ' + u"at line " +
+           QString::number(label) + u"\r\r" + u"Please email screenshot of this message to " +
+           AppInfo::supportEmail();
+}
+
+void ErrorReport(Host& host, const QString& description, const QString& location, int label)
+{
+    MessageRequest request;
+    request.text = errorReportText(description, location, label);
+    request.buttons = MessageButtons::Ok;
+    request.icon = MessageIcon::Exclamation;
+    request.title = QStringLiteral("Application Error");
+    host.messageBox(request);
+}
+
+void Trap::fail(int label, const QString& description, bool inLoop)
+{
+    if (inLoop && !m_failedLabels.insert(label).second) {
+        m_halted = true;
+        return;
+    }
+    ErrorReport(m_host, description, m_location, label);
+}
+
+} // namespace pq

@@ -1,0 +1,264 @@
+#include "app/gui/Form1.h"
+
+#include "app/ErrorReport.h"
+#include "app/StartUp.h"
+#include "export/SaveCommands.h"
+#include "lists/ItemCommands.h"
+#include "lists/ListFile.h"
+#include "match/MatchFinder.h"
+#include "match/ResultsCommands.h"
+#include "platform/EventPump.h"
+#include "platform/gui/ListPaneView.h"
+#include "platform/gui/ProgressBarView.h"
+#include "ui/Pointer.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QScreen>
+
+static void initResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
+using namespace Qt::StringLiterals;
+
+namespace pq {
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+
+int pixels(int twips)
+{
+    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
+}
+
+QRect pixels(QRect twips)
+{
+    return QRect(pixels(twips.x()), pixels(twips.y()), pixels(twips.width()),
+                 pixels(twips.height()));
+}
+
+QFont arialBold(double points)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setBold(true);
+    return font;
+}
+
+} // namespace
+
+Form1::Form1(Host& host, EventPump& pump, const QString& programFolder, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint)
+{
+    initResources();
+    setObjectName(QStringLiteral("Form1"));
+    m_ws = std::make_unique<Workspace>(host, pump, *this, programFolder);
+    setFixedSize(pixels(15960), pixels(5955));
+    setFont(arialBold(9));
+    setAutoFillBackground(true);
+    setBackgroundColour(Qt::white);
+    setMouseTracking(true);
+    createControls();
+    connectGestures();
+    applyTabOrder();
+    connect(&m_ws->mousePointer, &MousePointer::changed, this, &Form1::showPointer);
+
+    Form_Load(*m_ws);
+}
+
+Form1::~Form1() = default;
+
+QPushButton* Form1::button(const QString& name) const
+{
+    return m_buttons.value(name);
+}
+
+ListPaneView* Form1::pane(int number) const
+{
+    return m_panes[number - 1];
+}
+
+void Form1::createControls()
+{
+    m_panes[0] = addPane(QStringLiteral("ListView1"), m_ws->listView1, {120, 120, 7800, 1815}, 11);
+    m_panes[1] = addPane(QStringLiteral("ListView2"), m_ws->listView2, {120, 3030, 7800, 1815}, 12);
+    m_panes[2] = addPane(QStringLiteral("ListView3"), m_ws->listView3, {8040, 1140, 7800, 3720}, 0);
+
+    addButton(u"PushButton3"_s, u"Load List From Text File"_s, {120, 2030, 3840, 405}, 7, PushButton3_Click);
+    addButton(u"PushButton7"_s, u"Add One Item To List 1"_s, {4080, 2030, 3840, 405}, 10, PushButton7_Click);
+    addButton(u"PushButton1"_s, u"Clear List"_s, {120, 2530, 3840, 405}, 9, PushButton1_Click);
+    addButton(u"PushButton20"_s, u"Load Sample/Example Data"_s, {4080, 2530, 3840, 405}, 8, PushButton20_Click);
+    addButton(u"PushButton2"_s, u"Load List From Text File"_s, {120, 4950, 3840, 405}, 13, PushButton2_Click);
+    addButton(u"PushButton12"_s, u"Add One Item To List 2"_s, {4080, 4950, 3840, 405}, 16, PushButton12_Click);
+    addButton(u"PushButton5"_s, u"Clear List"_s, {120, 5460, 3840, 405}, 15, PushButton5_Click);
+    addButton(u"PushButton4"_s, u"Load Sample/Example Data"_s, {4080, 5460, 3840, 405}, 14, PushButton4_Click);
+    addButton(u"PushButton11"_s, u"Start Comparing and Finding Matches"_s, {8040, 120, 7800, 405}, 5, PushButton11_Click);
+    addButton(u"PushButton8"_s, u"Save Results As Text File"_s, {8040, 4950, 3840, 405}, 2, PushButton8_Click);
+    addButton(u"PushButton9"_s, u"Save As Comma Delimited"_s, {12000, 4950, 3840, 405}, 3, PushButton9_Click);
+    addButton(u"PushButton6"_s, u"Copy Results To Clipboard"_s, {8040, 5460, 3840, 405}, 6, PushButton6_Click);
+    addButton(u"PushButton10"_s, u"Clear Results"_s, {12000, 5460, 3840, 405}, 4, PushButton10_Click);
+
+    m_progress = new ProgressBarView(m_ws->progressBar1, this);
+    m_progress->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progress->setGeometry(pixels(QRect(8040, 630, 7800, 405)));
+    // Moving over the bar leaves the pointer as it is, so the window must not see it.
+    m_progress->setAttribute(Qt::WA_NoMousePropagation);
+}
+
+void Form1::addButton(const QString& name, const QString& caption, QRect twips, int tabOrder,
+                      void (*command)(Workspace&))
+{
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(name);
+    button->setFont(arialBold(11.25));
+    button->setGeometry(pixels(twips));
+    button->setAutoDefault(false);
+    button->setMouseTracking(true);
+    button->setAttribute(Qt::WA_NoMousePropagation);
+    button->installEventFilter(this);
+    connect(button, &QPushButton::clicked, this, [this, command] { runCommand([this, command] { command(*m_ws); }); });
+    m_buttons.insert(name, button);
+    m_tabOrder.insert(tabOrder, button);
+}
+
+ListPaneView* Form1::addPane(const QString& name, ListPane& pane, QRect twips, int tabOrder)
+{
+    auto* view = new ListPaneView(pane, this);
+    view->setObjectName(name);
+    view->setFont(arialBold(9));
+    view->setGeometry(pixels(twips));
+    view->setToolTip(QStringLiteral(
+        "Double-click item to remove it. Move | line to right and out of window to reveal full names."));
+    view->setAttribute(Qt::WA_NoMousePropagation);
+    for (QWidget* part : {static_cast<QWidget*>(view), view->viewport(), static_cast<QWidget*>(view->header())}) {
+        part->setMouseTracking(true);
+        part->installEventFilter(this);
+    }
+    m_tabOrder.insert(tabOrder, view);
+    return view;
+}
+
+void Form1::connectGestures()
+{
+    connect(m_panes[0], &ListPaneView::doubleClickedPane, this,
+            [this] { runGesture(u"Form1.ListView1_DblClick"_s, [this] { ListView1_DblClick(*m_ws); }); });
+    connect(m_panes[1], &ListPaneView::doubleClickedPane, this,
+            [this] { runGesture(u"Form1.ListView2_DblClick"_s, [this] { ListView2_DblClick(*m_ws); }); });
+    connect(m_panes[0], &ListPaneView::keyDown, this, [this](int key, int shift) {
+        runGesture(u"Form1.ListView1_KeyDown"_s, [=, this] { ListView1_KeyDown(*m_ws, key, shift); });
+    });
+    connect(m_panes[1], &ListPaneView::keyDown, this, [this](int key, int shift) {
+        runGesture(u"Form1.ListView2_KeyDown"_s, [=, this] { ListView2_KeyDown(*m_ws, key, shift); });
+    });
+    connect(m_panes[2], &ListPaneView::keyDown, this, [this](int key, int shift) {
+        runGesture(u"Form1.ListView3_KeyDown"_s, [=, this] { ListView3_KeyDown(*m_ws, key, shift); });
+    });
+}
+
+void Form1::applyTabOrder()
+{
+    QWidget* previous = nullptr;
+    for (QWidget* widget : std::as_const(m_tabOrder)) {
+        if (previous)
+            setTabOrder(previous, widget);
+        previous = widget;
+    }
+    m_panes[2]->setFocus();
+}
+
+void Form1::setCaption(const QString& caption)
+{
+    setWindowTitle(caption);
+}
+
+void Form1::setIcon(const QIcon& icon)
+{
+    setWindowIcon(icon);
+}
+
+void Form1::setBackgroundColour(const QColor& colour)
+{
+    QPalette p = palette();
+    p.setColor(QPalette::Window, colour);
+    setPalette(p);
+}
+
+void Form1::applyStyleSheet(const QString& styleSheet)
+{
+    setStyleSheet(styleSheet);
+}
+
+void Form1::centreOnScreen()
+{
+    const QScreen* screen = this->screen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    const QSize outer = frameGeometry().size();
+    move(available.center() - QPoint(outer.width() / 2, outer.height() / 2));
+}
+
+void Form1::showPointer(int value)
+{
+    QCursor cursor(Qt::ArrowCursor);
+    if (value == MousePointer::Busy)
+        cursor = QCursor(Qt::WaitCursor);
+    else if (value == MousePointer::Custom && !m_ws->mouseIcon.isEmpty())
+        cursor = QCursor(QPixmap::fromImage(m_ws->mouseIcon.image), m_ws->mouseIcon.hotSpot.x(),
+                         m_ws->mouseIcon.hotSpot.y());
+    setCursor(cursor);
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    // Closing ends the program at once: any command still running unwinds at its next
+    // yield, and nothing is saved or asked.
+    m_ws->pump.abandonCommands();
+    event->accept();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseMove) {
+        const bool onButton = qobject_cast<QPushButton*>(watched) != nullptr;
+        runGesture(onButton ? u"Form1.PushButton_MouseMove"_s : u"Form1.ListView_MouseMove"_s, [&] {
+            if (onButton)
+                pointerOverButton(m_ws->mousePointer);
+            else
+                pointerOverBackground(m_ws->mousePointer);
+        });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event)
+{
+    runGesture(u"Form1.Form_MouseMove"_s, [this] { pointerOverBackground(m_ws->mousePointer); });
+    QWidget::mouseMoveEvent(event);
+}
+
+void Form1::runCommand(const std::function<void()>& command)
+{
+    try {
+        command();
+    } catch (const CommandAbandoned&) {
+        // The window closed while the command ran; the program is ending.
+    }
+}
+
+void Form1::runGesture(const QString& location, const std::function<void()>& gesture)
+{
+    try {
+        pq::runGesture(m_ws->host, location, gesture);
+    } catch (const CommandAbandoned&) {
+    }
+}
+
+} // namespace pq

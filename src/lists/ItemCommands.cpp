@@ -1,0 +1,117 @@
+#include "lists/ItemCommands.h"
+
+#include "app/ErrorReport.h"
+#include "app/Workspace.h"
+
+#include <initializer_list>
+
+namespace pq {
+
+namespace {
+
+void removeSelected(Workspace& ws, ListPane& pane)
+{
+    if (ws.isBusy() || pane.count() <= 0)
+        return;
+    // With items but none selected there is nothing to remove.
+    if (pane.selected() == 0)
+        return;
+    pane.remove(pane.selected());
+}
+
+void removeOnDelete(Workspace& ws, ListPane& pane, int keyCode)
+{
+    if (keyCode == kDeleteKeyCode)
+        removeSelected(ws, pane);
+}
+
+void addOneItem(Workspace& ws, ListPane& pane, const QString& location)
+{
+    Trap trap(ws.host, location);
+    QString typed;
+    trap.step(100, [&] { typed = ws.host.inputBox(QStringLiteral("Enter item to add: "), ws.appTitle); });
+    bool empty = false;
+    trap.step(102, [&] { empty = typed.isEmpty(); });
+    if (!empty)
+        trap.step(104, [&] { pane.add(typed); });
+}
+
+void loadSample(Trap& trap, ListPane& pane, std::initializer_list<const char16_t*> items)
+{
+    int label = 102;
+    for (const char16_t* item : items) {
+        trap.step(label, [&] { pane.add(QString::fromUtf16(item)); });
+        label += 2;
+    }
+}
+
+} // namespace
+
+void PushButton1_Click(Workspace& ws)
+{
+    Trap trap(ws.host, QStringLiteral("Form1.PushButton1_Click"));
+    trap.step(100, [&] {
+        if (!ws.isBusy())
+            ws.listView1.clear();
+    });
+}
+
+void PushButton5_Click(Workspace& ws)
+{
+    Trap trap(ws.host, QStringLiteral("Form1.PushButton5_Click"));
+    trap.step(100, [&] { ws.listView2.clear(); });
+}
+
+void PushButton7_Click(Workspace& ws)
+{
+    addOneItem(ws, ws.listView1, QStringLiteral("Form1.PushButton7_Click"));
+}
+
+void PushButton12_Click(Workspace& ws)
+{
+    addOneItem(ws, ws.listView2, QStringLiteral("Form1.PushButton12_Click"));
+}
+
+void PushButton20_Click(Workspace& ws)
+{
+    Trap trap(ws.host, QStringLiteral("Form1.PushButton20_Click"));
+    trap.step(100, [&] {
+        if (!ws.isBusy())
+            ws.listView1.clear();
+    });
+    loadSample(trap, ws.listView1, {u"apples", u"oranges", u"mangos", u"black cherries"});
+}
+
+void PushButton4_Click(Workspace& ws)
+{
+    Trap trap(ws.host, QStringLiteral("Form1.PushButton4_Click"));
+    trap.step(100, [&] { ws.listView2.clear(); });
+    loadSample(trap, ws.listView2, {u"bananas", u"black cherry", u"oranges", u"apples"});
+}
+
+void ListView1_DblClick(Workspace& ws)
+{
+    removeSelected(ws, ws.listView1);
+}
+
+void ListView2_DblClick(Workspace& ws)
+{
+    removeSelected(ws, ws.listView2);
+}
+
+void ListView1_KeyDown(Workspace& ws, int keyCode, int)
+{
+    removeOnDelete(ws, ws.listView1, keyCode);
+}
+
+void ListView2_KeyDown(Workspace& ws, int keyCode, int)
+{
+    removeOnDelete(ws, ws.listView2, keyCode);
+}
+
+void ListView3_KeyDown(Workspace& ws, int keyCode, int)
+{
+    removeOnDelete(ws, ws.listView3, keyCode);
+}
+
+} // namespace pq

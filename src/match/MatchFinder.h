@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+namespace pq {
+
+struct Workspace;
+
+// The text after the last backslash of a path; the whole text when it has none.
+QString FileNamePart(const QString& text);
+
+// "Start Comparing and Finding Matches": appends to Results, in List 1 order, every
+// List 1 item whose exact text occurs in List 2.
+void PushButton11_Click(Workspace& ws);
+
+} // namespace pq

@@ -1,0 +1,272 @@
+#include "platform/ListPane.h"
+
+#include "platform/AppError.h"
+
+#include <QMetaObject>
+
+namespace pq {
+
+namespace {
+AppError outOfBounds()
+{
+    return AppError(QStringLiteral("Index out of bounds"));
+}
+} // namespace
+
+ListPane::ListPane(QObject* parent) : QAbstractItemModel(parent) {}
+
+void ListPane::addColumn(const QString& title)
+{
+    const int at = columnHeaderCount();
+    beginInsertColumns({}, at, at);
+    m_columns.append(Column{title});
+    endInsertColumns();
+    emit columnWidthChanged(at + 1, m_columns.last().widthTwips);
+}
+
+QString ListPane::columnTitle(int column) const
+{
+    return m_columns.at(columnIndex(column)).title;
+}
+
+int ListPane::columnWidth(int column) const
+{
+    return m_columns.at(columnIndex(column)).widthTwips;
+}
+
+void ListPane::setColumnWidth(int column, int twips)
+{
+    if (twips < 0)
+        throw AppError(QStringLiteral("Invalid property value"));
+    m_columns[columnIndex(column)].widthTwips = twips;
+    emit columnWidthChanged(column, twips);
+}
+
+const QString& ListPane::text(int position) const
+{
+    return m_texts.at(rowIndex(position));
+}
+
+void ListPane::setText(int position, const QString& text)
+{
+    const int row = rowIndex(position);
+    m_texts[row] = text;
+    changed();
+    if (row < m_shownRows)
+        emit dataChanged(index(row, 0), index(row, 0));
+}
+
+QString ListPane::subItem(int position, int index) const
+{
+    const int row = rowIndex(position);
+    if (index < 1 || index >= columnHeaderCount())
+        throw AppError(QStringLiteral("Invalid property value"));
+    if (m_subItems.isEmpty())
+        return {};
+    return m_subItems.at(row).value(index - 1);
+}
+
+void ListPane::setSubItem(int position, int index, const QString& text)
+{
+    const int row = rowIndex(position);
+    if (index < 1 || index >= columnHeaderCount())
+        throw AppError(QStringLiteral("Invalid property value"));
+    if (m_subItems.isEmpty())
+        m_subItems.resize(m_texts.size());
+    QStringList& items = m_subItems[row];
+    while (items.size() < index)
+        items.append(QString());
+    items[index - 1] = text;
+    if (row < m_shownRows)
+        emit dataChanged(this->index(row, index), this->index(row, index));
+}
+
+QString ListPane::cell(int position, int column) const
+{
+    return column == 1 ? text(position) : subItem(position, column - 1);
+}
+
+bool ListPane::checked(int position) const
+{
+    return m_checked[static_cast<size_t>(rowIndex(position))] != 0;
+}
+
+void ListPane::setChecked(int position, bool checked)
+{
+    const int row = rowIndex(position);
+    m_checked[static_cast<size_t>(row)] = checked ? 1 : 0;
+    if (row < m_shownRows)
+        emit dataChanged(index(row, 0), index(row, 0), {Qt::CheckStateRole});
+}
+
+void ListPane::add(const QString& text, bool checked)
+{
+    m_texts.append(text);
+    m_checked.push_back(checked ? 1 : 0);
+    if (!m_subItems.isEmpty())
+        m_subItems.append(QStringList());
+    rowsAppended();
+}
+
+void ListPane::addMany(QList<QString> texts)
+{
+    if (texts.isEmpty())
+        return;
+    m_checked.resize(m_checked.size() + static_cast<size_t>(texts.size()), 0);
+    if (!m_subItems.isEmpty())
+        m_subItems.resize(m_subItems.size() + texts.size());
+    if (m_texts.isEmpty())
+        m_texts = std::move(texts);
+    else
+        m_texts.append(std::move(texts));
+    rowsAppended();
+}
+
+void ListPane::remove(int position)
+{
+    const int row = rowIndex(position);
+    const bool shown = row < m_shownRows;
+    if (shown)
+        beginRemoveRows({}, row, row);
+    m_texts.removeAt(row);
+    m_checked.erase(m_checked.begin() + row);
+    if (!m_subItems.isEmpty())
+        m_subItems.removeAt(row);
+    if (m_selected == row)
+        m_selected = -1;
+    else if (m_selected > row)
+        --m_selected;
+    changed();
+    if (shown) {
+        --m_shownRows;
+        endRemoveRows();
+    }
+}
+
+void ListPane::clear()
+{
+    beginResetModel();
+    m_texts.clear();
+    m_texts.squeeze();
+    m_checked.clear();
+    m_checked.shrink_to_fit();
+    m_subItems.clear();
+    m_selected = -1;
+    m_shownRows = 0;
+    changed();
+    endResetModel();
+}
+
+void ListPane::select(int position)
+{
+    m_selected = (position >= 1 && position <= count()) ? position - 1 : -1;
+}
+
+void ListPane::setCheckable(bool checkable)
+{
+    if (checkable == m_checkable)
+        return;
+    beginResetModel();
+    m_checkable = checkable;
+    endResetModel();
+}
+
+void ListPane::flushRows()
+{
+    m_flushQueued = false;
+    const int total = count();
+    if (m_shownRows >= total)
+        return;
+    beginInsertRows({}, m_shownRows, total - 1);
+    m_shownRows = total;
+    endInsertRows();
+}
+
+void ListPane::rowsAppended()
+{
+    changed();
+    if (m_flushQueued)
+        return;
+    m_flushQueued = true;
+    QMetaObject::invokeMethod(this, &ListPane::flushRows, Qt::QueuedConnection);
+}
+
+int ListPane::rowIndex(int position) const
+{
+    if (position < 1 || position > count())
+        throw outOfBounds();
+    return position - 1;
+}
+
+int ListPane::columnIndex(int column) const
+{
+    if (column < 1 || column > columnHeaderCount())
+        throw outOfBounds();
+    return column - 1;
+}
+
+QModelIndex ListPane::index(int row, int column, const QModelIndex& parent) const
+{
+    if (parent.isValid() || row < 0 || row >= m_shownRows || column < 0 ||
+        column >= columnHeaderCount())
+        return {};
+    return createIndex(row, column);
+}
+
+QModelIndex ListPane::parent(const QModelIndex&) const
+{
+    return {};
+}
+
+int ListPane::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_shownRows;
+}
+
+int ListPane::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : columnHeaderCount();
+}
+
+QVariant ListPane::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_shownRows)
+        return {};
+    const int row = index.row();
+    if (role == Qt::DisplayRole) {
+        if (index.column() == 0)
+            return m_texts.at(row);
+        return m_subItems.isEmpty() ? QString() : m_subItems.at(row).value(index.column() - 1);
+    }
+    if (role == Qt::CheckStateRole && m_checkable && index.column() == 0)
+        return m_checked[static_cast<size_t>(row)] ? Qt::Checked : Qt::Unchecked;
+    return {};
+}
+
+bool ListPane::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || role != Qt::CheckStateRole || !m_checkable || index.column() != 0)
+        return false;
+    setChecked(index.row() + 1, value.toInt() == Qt::Checked);
+    return true;
+}
+
+Qt::ItemFlags ListPane::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    if (m_checkable && index.column() == 0)
+        f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+QVariant ListPane::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= columnHeaderCount())
+        return {};
+    return m_columns.at(section).title;
+}
+
+} // namespace pq

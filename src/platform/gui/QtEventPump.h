@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/EventPump.h"
+
+#include <QElapsedTimer>
+
+namespace pq {
+
+// Lets Qt dispatch pending events, but only when ~15 ms passed since the last dispatch, so
+// millions of yields cost next to nothing while the window still repaints ~60 times a
+// second. Once `abandonCommands` was called, every yield throws CommandAbandoned.
+class QtEventPump : public EventPump
+{
+public:
+    QtEventPump();
+    void yield() override;
+    void abandonCommands() override { m_abandoned = true; }
+    bool commandsAbandoned() const { return m_abandoned; }
+
+    // The longest time between two dispatches seen so far, in milliseconds.
+    qint64 longestGapMs() const { return m_longestGapMs; }
+    void resetLongestGap();
+
+private:
+    QElapsedTimer m_sinceDispatch;
+    qint64 m_longestGapMs = 0;
+    bool m_abandoned = false;
+};
+
+} // namespace pq

@@ -1,0 +1,164 @@
+#include "platform/gui/QtHost.h"
+
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QTime>
+#include <QUrl>
+
+namespace pq {
+
+namespace {
+
+QMessageBox::StandardButton toQt(MessageAnswer answer)
+{
+    switch (answer) {
+    case MessageAnswer::Yes:
+        return QMessageBox::Yes;
+    case MessageAnswer::No:
+        return QMessageBox::No;
+    case MessageAnswer::Ok:
+        break;
+    }
+    return QMessageBox::Ok;
+}
+
+void prepare(QFileDialog& fileDialog, const CommonDialog& dialog)
+{
+    fileDialog.setWindowTitle(dialog.dialogTitle);
+    fileDialog.setOption(QFileDialog::DontUseNativeDialog);
+    fileDialog.setOption(QFileDialog::HideNameFilterDetails);
+    fileDialog.setNameFilters(nameFiltersFrom(dialog.filter));
+}
+
+} // namespace
+
+QStringList nameFiltersFrom(const QString& filter)
+{
+    const QStringList parts = filter.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString pattern = parts.at(i + 1);
+        if (pattern == u"*.*")
+            pattern = QStringLiteral("*"); // on this platform many files have no extension
+        // Qt takes the patterns from the last bracket pair and, with the details hidden,
+        // shows the description as given.
+        filters.append(parts.at(i) + u" (" + pattern + u')');
+    }
+    return filters;
+}
+
+QString displayText(const QString& text)
+{
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(u'\r', u'\n');
+    return shown;
+}
+
+MessageAnswer QtHost::messageBox(const MessageRequest& request)
+{
+    QMessageBox box(m_parent);
+    box.setWindowTitle(request.title);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(displayText(request.text));
+    box.setIcon(request.icon == MessageIcon::Exclamation ? QMessageBox::Warning
+                                                          : QMessageBox::NoIcon);
+    if (request.buttons == MessageButtons::YesNo)
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    else
+        box.setStandardButtons(QMessageBox::Ok);
+    box.setDefaultButton(toQt(request.defaultAnswer));
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return MessageAnswer::Yes;
+    case QMessageBox::No:
+        return MessageAnswer::No;
+    default:
+        return request.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+    }
+}
+
+QString QtHost::inputBox(const QString& prompt, const QString& title)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(m_parent, title, prompt, QLineEdit::Normal,
+                                               QString(), &ok);
+    return ok ? text : QString();
+}
+
+void QtHost::showOpen(CommonDialog& dialog)
+{
+    QFileDialog fileDialog(m_parent);
+    prepare(fileDialog, dialog);
+    fileDialog.setAcceptMode(QFileDialog::AcceptOpen);
+    fileDialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.fileName.clear();
+    if (fileDialog.exec() != QDialog::Accepted)
+        return;
+    const QStringList files = fileDialog.selectedFiles();
+    if (files.isEmpty())
+        return;
+    if (files.size() == 1) {
+        dialog.fileName = QDir::toNativeSeparators(files.first());
+        return;
+    }
+    // Several files: the folder, then each name, separated by NUL.
+    QStringList parts{QDir::toNativeSeparators(QFileInfo(files.first()).absolutePath())};
+    for (const QString& file : files)
+        parts.append(QFileInfo(file).fileName());
+    dialog.fileName = parts.join(QChar(u'\0'));
+}
+
+void QtHost::showSave(CommonDialog& dialog)
+{
+    QFileDialog fileDialog(m_parent);
+    prepare(fileDialog, dialog);
+    fileDialog.setAcceptMode(QFileDialog::AcceptSave);
+    fileDialog.setFileMode(QFileDialog::AnyFile);
+    // The program asks its own overwrite question.
+    fileDialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.fileName.clear();
+    if (fileDialog.exec() != QDialog::Accepted || fileDialog.selectedFiles().isEmpty())
+        return;
+    dialog.fileName = QDir::toNativeSeparators(fileDialog.selectedFiles().first());
+}
+
+bool QtHost::clearClipboard()
+{
+    QGuiApplication::clipboard()->clear();
+    return true;
+}
+
+bool QtHost::setClipboardText(const QString& text)
+{
+    QGuiApplication::clipboard()->setText(text);
+    return true;
+}
+
+void QtHost::openInBrowser(const QString& address)
+{
+    QDesktopServices::openUrl(QUrl(address));
+}
+
+double QtHost::timer()
+{
+    return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
+}
+
+void QtHost::randomize(double seed)
+{
+    m_random.seed(static_cast<quint32>(seed * 1000.0));
+}
+
+double QtHost::rnd()
+{
+    return m_random.generateDouble();
+}
+
+} // namespace pq

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/Host.h"
+
+#include <QRandomGenerator>
+
+class QWidget;
+
+namespace pq {
+
+// The real dialogs, clipboard, browser launch, clock and random draw.
+class QtHost : public Host
+{
+public:
+    void setDialogParent(QWidget* parent) { m_parent = parent; }
+
+    MessageAnswer messageBox(const MessageRequest& request) override;
+    QString inputBox(const QString& prompt, const QString& title) override;
+    void showOpen(CommonDialog& dialog) override;
+    void showSave(CommonDialog& dialog) override;
+    bool clearClipboard() override;
+    bool setClipboardText(const QString& text) override;
+    void openInBrowser(const QString& address) override;
+    double timer() override;
+    void randomize(double seed) override;
+    double rnd() override;
+
+private:
+    QWidget* m_parent = nullptr;
+    QRandomGenerator m_random;
+};
+
+// The Qt name filters for a dialog filter of "description|pattern|" pairs.
+QStringList nameFiltersFrom(const QString& filter);
+
+// Message texts break lines with CR LF or a bare CR; Qt shows each as a line break.
+QString displayText(const QString& text);
+
+} // namespace pq

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "app/Workspace.h"
+#include "platform/EventPump.h"
+#include "platform/Host.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+
+namespace pq::test {
+
+// Answers every modal question from a script and records what was asked.
+class ScriptedHost : public Host
+{
+public:
+    // Messages
+    QList<MessageRequest> messages;
+    std::deque<MessageAnswer> messageAnswers; // when empty: Ok / Yes
+    std::function<void(const MessageRequest&)> onMessage;
+
+    // Input boxes
+    QStringList prompts;
+    QStringList promptTitles;
+    std::deque<QString> inputAnswers; // when empty: "" (Cancel)
+
+    // File dialogs: each answer is the resulting FileName ("" for Cancel).
+    QList<CommonDialog> openRequests;
+    QList<CommonDialog> saveRequests;
+    std::deque<QString> openAnswers;
+    std::deque<QString> saveAnswers;
+
+    // Clipboard
+    bool clipboardRefuses = false;
+    int clearAttempts = 0;
+    int setAttempts = 0;
+    QString clipboard;
+    bool clipboardSet = false;
+
+    // Launcher, clock, random draw
+    QStringList openedAddresses;
+    double clock = 43200.0;
+    QList<double> seeds;
+    std::deque<double> draws; // when empty: 0.5
+
+    MessageAnswer messageBox(const MessageRequest& request) override;
+    QString inputBox(const QString& prompt, const QString& title) override;
+    void showOpen(CommonDialog& dialog) override;
+    void showSave(CommonDialog& dialog) override;
+    bool clearClipboard() override;
+    bool setClipboardText(const QString& text) override;
+    void openInBrowser(const QString& address) override;
+    double timer() override { return clock; }
+    void randomize(double seed) override { seeds.append(seed); }
+    double rnd() override;
+
+    // Texts of every message shown so far.
+    QStringList messageTexts() const;
+};
+
+// Counts yields and can run an action at the N-th yield (1-based), to test what happens
+// when another command runs in the middle of a long one.
+class ScriptedPump : public EventPump
+{
+public:
+    int yields = 0;
+    std::map<int, std::function<void()>> at;
+    std::function<void(int)> every;
+    bool abandoned = false;
+
+    void yield() override;
+    void abandonCommands() override { abandoned = true; }
+};
+
+class NullWindow : public FormWindow
+{
+public:
+    QString caption;
+    QIcon icon;
+    QList<QColor> backgrounds;
+    QStringList styleSheets;
+
+    void setCaption(const QString& c) override { caption = c; }
+    void setIcon(const QIcon& i) override { icon = i; }
+    void setBackgroundColour(const QColor& colour) override { backgrounds.append(colour); }
+    void applyStyleSheet(const QString& sheet) override { styleSheets.append(sheet); }
+};
+
+// A workspace with doubles, its panes given their columns as start-up would.
+struct Fixture
+{
+    explicit Fixture(const QString& programFolder = QString());
+    ScriptedHost host;
+    ScriptedPump pump;
+    NullWindow window;
+    std::unique_ptr<Workspace> ws;
+};
+
+QStringList textsOf(const ListPane& pane);
+void fill(ListPane& pane, const QStringList& texts);
+
+} // namespace pq::test
