@@ -1,0 +1,99 @@
+#include "BenchSupport.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+
+#include <cstdio>
+
+namespace pq::bench {
+
+double timeSeconds(const std::function<void()>& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return static_cast<double>(timer.nsecsElapsed()) / 1e9;
+}
+
+ToolRun runTool(const QString& shellCommand)
+{
+    ToolRun run;
+    QProcess process;
+    QElapsedTimer timer;
+    timer.start();
+    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), shellCommand});
+    process.waitForFinished(-1);
+    run.seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    run.output = process.readAllStandardOutput();
+    run.exitCode = process.exitCode();
+    return run;
+}
+
+namespace {
+double statusField(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray wanted(field);
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(wanted)) {
+            const QByteArray kb = line.mid(wanted.size()).trimmed().split(' ').value(0);
+            return kb.toDouble() / 1024.0;
+        }
+    }
+    return 0;
+}
+} // namespace
+
+double peakMemoryMiB()
+{
+    return statusField("VmHWM:");
+}
+
+double currentMemoryMiB()
+{
+    return statusField("VmRSS:");
+}
+
+uint64_t LineGenerator::next()
+{
+    // splitmix64
+    uint64_t z = (m_state += 0x9e3779b97f4a7c15ull);
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+    return z ^ (z >> 31);
+}
+
+QString LineGenerator::line(int minLength, int maxLength)
+{
+    static const char16_t alphabet[] = u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ";
+    constexpr uint64_t kAlphabetSize = sizeof(alphabet) / sizeof(alphabet[0]) - 1;
+    const int length = minLength + static_cast<int>(next() % uint64_t(maxLength - minLength + 1));
+    QString text(length, Qt::Uninitialized);
+    for (int i = 0; i < length; ++i)
+        text[i] = QChar(alphabet[next() % kAlphabetSize]);
+    return text;
+}
+
+bool writeLines(const QString& path, const QStringList& lines)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QByteArray bytes;
+    for (const QString& line : lines) {
+        bytes += line.toLatin1();
+        bytes += "\r\n";
+    }
+    return file.write(bytes) == bytes.size();
+}
+
+void report(const QString& what, double seconds)
+{
+    std::printf("%-48s %8.3f s\n", what.toUtf8().constData(), seconds);
+    std::fflush(stdout);
+}
+
+} // namespace pq::bench
