@@ -44,6 +44,7 @@ struct Workspace
     CommonDialog commonDialog1;
     Picture mouseIcon; // the custom pointer picture, empty unless loaded at start-up
     QString appTitle;
+    bool loadingList = false; // a list file is being loaded into a pane
 
     bool isBusy() const { return mousePointer.isBusy(); }
     // Shows a message with the application title.
