@@ -40,15 +40,15 @@ private:
     bool m_built = false;
 };
 
-int percentOf(int i, int count)
+} // namespace
+
+int progressPercent(int i, int count)
 {
-    const double percent = static_cast<double>(i) / static_cast<double>(count) * 100.0;
-    if (!std::isfinite(percent))
+    if (count == 0)
         throw AppError(QStringLiteral("Division by zero"));
+    const double percent = static_cast<double>(i) / static_cast<double>(count) * 100.0;
     return static_cast<int>(std::floor(percent));
 }
-
-} // namespace
 
 QString FileNamePart(const QString& text)
 {
@@ -71,7 +71,7 @@ void PushButton11_Click(Workspace& ws)
         trap.loopStep(104, [&] { ws.pump.yield(); });
         if (!stillInList1(i))
             break;
-        trap.loopStep(106, [&] { ws.progressBar1.setValue(percentOf(i, list1.count())); });
+        trap.loopStep(106, [&] { ws.progressBar1.setValue(progressPercent(i, list1.count())); });
         int count2 = 0;
         trap.loopStep(108, [&] { count2 = list2.count(); });
         if (count2 <= 0)

@@ -1,0 +1,269 @@
+// The match finder: results, progress, and commands run in the middle of a run.
+#include "TestDoubles.h"
+
+#include "lists/ItemCommands.h"
+#include "match/MatchFinder.h"
+#include "match/ResultsCommands.h"
+#include "platform/AppError.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+using namespace pq;
+using namespace pq::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The comparison as a plain nested scan: for each List 1 item, the first equal List 2 item.
+QStringList nestedScan(const QStringList& list1, const QStringList& list2)
+{
+    QStringList results;
+    for (const QString& a : list1) {
+        for (const QString& b : list2) {
+            if (a == b) {
+                results.append(a);
+                break;
+            }
+        }
+    }
+    return results;
+}
+
+} // namespace
+
+class MatchTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void samples();
+    void exactComparison_data();
+    void exactComparison();
+    void sameRowsAsANestedScan();
+    void resultsAreAppendedAndTicked();
+    void progressAndCaption();
+    void emptyLists();
+    void fileNamePart();
+    void progressPercent();
+    void list2ChangesDuringARun();
+    void list1ShrinksDuringARun();
+    void secondRunDuringARun();
+    void resultsClearedDuringARun();
+};
+
+void MatchTest::samples()
+{
+    Fixture f;
+    PushButton20_Click(*f.ws);
+    PushButton4_Click(*f.ws);
+    PushButton11_Click(*f.ws);
+    QCOMPARE(textsOf(f.ws->listView3), (QStringList{u"apples"_s, u"oranges"_s}));
+    QVERIFY(f.host.messages.isEmpty());
+}
+
+void MatchTest::exactComparison_data()
+{
+    QTest::addColumn<QStringList>("list1");
+    QTest::addColumn<QStringList>("list2");
+    QTest::addColumn<QStringList>("results");
+    QTest::newRow("case and order")
+        << QStringList{u"a"_s, u"B"_s, u"a"_s, u"c"_s} << QStringList{u"b"_s, u"a"_s, u"a"_s}
+        << QStringList{u"a"_s, u"a"_s};
+    QTest::newRow("trailing blank") << QStringList{u"Apple "_s, u"Apple"_s}
+                                    << QStringList{u"Apple"_s} << QStringList{u"Apple"_s};
+    QTest::newRow("empty texts") << QStringList{u""_s, u"x"_s, u""_s} << QStringList{u""_s}
+                                 << QStringList{u""_s, u""_s};
+    QTest::newRow("tabs and accents")
+        << QStringList{u"a\tb"_s, u"caf\u00e9"_s, u"cafe"_s}
+        << QStringList{u"caf\u00e9"_s, u"a\tb"_s} << QStringList{u"a\tb"_s, u"caf\u00e9"_s};
+    QTest::newRow("duplicates in list 2 count once")
+        << QStringList{u"k"_s} << QStringList{u"k"_s, u"k"_s, u"k"_s} << QStringList{u"k"_s};
+}
+
+void MatchTest::exactComparison()
+{
+    QFETCH(QStringList, list1);
+    QFETCH(QStringList, list2);
+    QFETCH(QStringList, results);
+    Fixture f;
+    fill(f.ws->listView1, list1);
+    fill(f.ws->listView2, list2);
+    PushButton11_Click(*f.ws);
+    QCOMPARE(textsOf(f.ws->listView3), results);
+}
+
+void MatchTest::sameRowsAsANestedScan()
+{
+    QRandomGenerator random(20261207);
+    for (int round = 0; round < 20; ++round) {
+        // Small alphabets make many near misses: case, trailing blanks, prefixes.
+        const auto draw = [&] {
+            static const QString pieces[] = {u"a"_s, u"A"_s, u" "_s, u"b"_s, u""_s};
+            QString text;
+            const int parts = random.bounded(4);
+            for (int i = 0; i < parts; ++i)
+                text += pieces[random.bounded(5)];
+            return text;
+        };
+        QStringList list1, list2;
+        for (int i = random.bounded(60); i > 0; --i)
+            list1.append(draw());
+        for (int i = random.bounded(60); i > 0; --i)
+            list2.append(draw());
+        Fixture f;
+        fill(f.ws->listView1, list1);
+        fill(f.ws->listView2, list2);
+        PushButton11_Click(*f.ws);
+        QCOMPARE(textsOf(f.ws->listView3), nestedScan(list1, list2));
+    }
+}
+
+void MatchTest::resultsAreAppendedAndTicked()
+{
+    Fixture f;
+    f.ws->listView3.add(u"earlier"_s);
+    fill(f.ws->listView1, {u"x"_s, u"y"_s});
+    fill(f.ws->listView2, {u"y"_s, u"x"_s});
+    PushButton11_Click(*f.ws);
+    PushButton11_Click(*f.ws);
+    QCOMPARE(textsOf(f.ws->listView3), (QStringList{u"earlier"_s, u"x"_s, u"y"_s, u"x"_s, u"y"_s}));
+    QVERIFY(!f.ws->listView3.checked(1));
+    for (int i = 2; i <= 5; ++i)
+        QVERIFY(f.ws->listView3.checked(i));
+}
+
+void MatchTest::progressAndCaption()
+{
+    Fixture f;
+    fill(f.ws->listView1, {u"C:\\Data\\names.txt"_s, u"plain text"_s, u"ends\\"_s});
+    fill(f.ws->listView2, {u"zzz"_s});
+    QList<int> values;
+    QStringList captions;
+    f.pump.every = [&](int) {
+        if (values.isEmpty() || values.last() != f.ws->progressBar1.value())
+            values.append(f.ws->progressBar1.value());
+        if (captions.isEmpty() || captions.last() != f.ws->progressBar1.text())
+            captions.append(f.ws->progressBar1.text());
+    };
+    f.ws->mousePointer.setValue(MousePointer::Custom);
+    PushButton11_Click(*f.ws);
+    QCOMPARE(values, (QList<int>{0, 33, 66, 100}));
+    QCOMPARE(captions, (QStringList{u"Progress Bar"_s, u"Processing: names.txt"_s,
+                                    u"Processing: plain text"_s, u"Processing: "_s}));
+    QCOMPARE(f.ws->progressBar1.value(), 0);
+    QCOMPARE(f.ws->progressBar1.text(), u"Progress Bar"_s);
+    QCOMPARE(f.ws->mousePointer.value(), MousePointer::Default);
+}
+
+void MatchTest::emptyLists()
+{
+    // List 2 empty: the value steps through List 1, the caption is never set.
+    Fixture f;
+    fill(f.ws->listView1, {u"a"_s, u"b"_s, u"c"_s, u"d"_s});
+    QList<int> values;
+    QStringList captions;
+    f.pump.every = [&](int) {
+        values.append(f.ws->progressBar1.value());
+        captions.append(f.ws->progressBar1.text());
+    };
+    PushButton11_Click(*f.ws);
+    QCOMPARE(values, (QList<int>{0, 0, 25, 50, 75}));
+    QCOMPARE(captions.filter(u"Processing"_s), QStringList());
+    QCOMPARE(f.ws->listView3.count(), 0);
+    QCOMPARE(f.ws->progressBar1.value(), 0);
+
+    // List 1 empty: nothing happens beyond the reset.
+    Fixture g;
+    fill(g.ws->listView2, {u"a"_s});
+    g.ws->mousePointer.setValue(MousePointer::Busy);
+    PushButton11_Click(*g.ws);
+    QCOMPARE(g.ws->listView3.count(), 0);
+    QCOMPARE(g.ws->mousePointer.value(), MousePointer::Default);
+    QCOMPARE(g.ws->progressBar1.text(), u"Progress Bar"_s);
+}
+
+void MatchTest::fileNamePart()
+{
+    QCOMPARE(FileNamePart(u"C:\\Data\\names.txt"_s), u"names.txt"_s);
+    QCOMPARE(FileNamePart(u"plain text"_s), u"plain text"_s);
+    QCOMPARE(FileNamePart(u"folder\\"_s), QString());
+    QCOMPARE(FileNamePart(QString()), QString());
+    QCOMPARE(FileNamePart(u"a/b/c"_s), u"a/b/c"_s);
+}
+
+void MatchTest::progressPercent()
+{
+    QCOMPARE(pq::progressPercent(57, 100), 56);
+    QCOMPARE(pq::progressPercent(29, 50), 57);
+    QCOMPARE(pq::progressPercent(2, 3), 66);
+    QCOMPARE(pq::progressPercent(3, 3), 100);
+    QCOMPARE(pq::progressPercent(1000000, 1000000), 100);
+    QVERIFY_THROWS_EXCEPTION(AppError, pq::progressPercent(1, 0));
+}
+
+void MatchTest::list2ChangesDuringARun()
+{
+    // After the first item, List 2 is replaced by the List 2 sample: the rest of the run
+    // compares against the new content.
+    Fixture f;
+    fill(f.ws->listView1, {u"kiwi"_s, u"apples"_s, u"kiwi"_s, u"bananas"_s});
+    fill(f.ws->listView2, {u"kiwi"_s});
+    bool replaced = false;
+    f.pump.every = [&](int) {
+        if (!replaced && f.ws->listView3.count() == 1) {
+            replaced = true;
+            PushButton4_Click(*f.ws);
+        }
+    };
+    PushButton11_Click(*f.ws);
+    QVERIFY(replaced);
+    QCOMPARE(textsOf(f.ws->listView3), (QStringList{u"kiwi"_s, u"apples"_s, u"bananas"_s}));
+    QVERIFY(f.host.messages.isEmpty());
+}
+
+void MatchTest::list1ShrinksDuringARun()
+{
+    for (int yield = 1; yield <= 12; ++yield) {
+        Fixture f;
+        fill(f.ws->listView1, {u"a"_s, u"b"_s, u"c"_s, u"d"_s});
+        fill(f.ws->listView2, {u"a"_s, u"b"_s, u"c"_s, u"d"_s});
+        f.pump.at[yield] = [&] { PushButton1_Click(*f.ws); };
+        PushButton11_Click(*f.ws);
+        QVERIFY2(f.host.messages.isEmpty(), qPrintable(f.host.messageTexts().join(u'\n')));
+        QVERIFY(f.ws->listView3.count() <= 4);
+        QCOMPARE(f.ws->progressBar1.value(), 0);
+        QCOMPARE(f.ws->progressBar1.text(), u"Progress Bar"_s);
+    }
+}
+
+void MatchTest::secondRunDuringARun()
+{
+    Fixture f;
+    fill(f.ws->listView1, {u"a"_s, u"b"_s, u"c"_s});
+    fill(f.ws->listView2, {u"c"_s, u"a"_s});
+    bool nested = false;
+    f.pump.at[5] = [&] {
+        nested = true;
+        PushButton11_Click(*f.ws);
+    };
+    PushButton11_Click(*f.ws);
+    QVERIFY(nested);
+    QCOMPARE(f.ws->listView3.count(), 4);
+    QCOMPARE(f.ws->listView3.text(1), u"a"_s); // found by the first run before the second
+    QCOMPARE(textsOf(f.ws->listView3).count(u"a"_s), 2);
+    QCOMPARE(textsOf(f.ws->listView3).count(u"c"_s), 2);
+    QCOMPARE(f.ws->progressBar1.value(), 0);
+}
+
+void MatchTest::resultsClearedDuringARun()
+{
+    Fixture f;
+    fill(f.ws->listView1, {u"a"_s, u"b"_s});
+    fill(f.ws->listView2, {u"a"_s, u"b"_s});
+    f.pump.at[6] = [&] { PushButton10_Click(*f.ws); };
+    PushButton11_Click(*f.ws);
+    QCOMPARE(textsOf(f.ws->listView3), QStringList{u"b"_s});
+}
+
+QTEST_MAIN(MatchTest)
+#include "tst_match.moc"
