@@ -1,0 +1,127 @@
+#include "TestDoubles.h"
+
+#include "match/ResultsCommands.h"
+
+#include <QtTest>
+
+using namespace pq;
+using namespace pq::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kConfirmation = QStringLiteral(
+    "Results have been copied to the clipboard.\r\rClick a text area where you normally type "
+    "and press Ctrl+V to paste the clipboard.");
+
+void addTicked(ListPane& pane, const QStringList& texts)
+{
+    for (const QString& t : texts)
+        pane.add(t, true);
+}
+
+} // namespace
+
+class ResultsCommandsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void copyTrimsPaddingAndTrailingBlanks()
+    {
+        Fixture f;
+        addTicked(f.ws->listView3, {u"alpha"_s, u"be"_s, u"  lead"_s, u"trail  "_s, u"   "_s});
+        PushButton6_Click(*f.ws);
+        QCOMPARE(f.host.clipboard, u"alpha\r\nbe\r\n  lead\r\ntrail\r\n\r\n"_s);
+        QCOMPARE(f.host.messageTexts(), QStringList{kConfirmation});
+        QCOMPARE(f.host.messages.first().title, u"Pellicor"_s);
+        QCOMPARE(f.host.messages.first().buttons, MessageButtons::Ok);
+        QCOMPARE(f.host.messages.first().icon, MessageIcon::None);
+    }
+
+    void copyPadsEveryCellButTheLast()
+    {
+        Fixture f;
+        ListPane& pane = f.ws->listView3;
+        pane.addColumn(u"Second"_s);
+        addTicked(pane, {u"a"_s, u"abc"_s, u"b "_s});
+        pane.setSubItem(1, 1, u"x"_s);
+        pane.setSubItem(2, 1, u"y  "_s);
+        // Row 3 has no sub-item: its last cell is empty, the padding before its TAB stays.
+        CopyListviewToClipboard(pane, f.pump, f.host);
+        QCOMPARE(f.host.clipboard, u"a  \tx\r\nabc\ty\r\nb  \t\r\n"_s);
+        // One yield per cell for the widths, then one per row and one per cell.
+        QCOMPARE(f.pump.yields, 6 + 3 + 6);
+    }
+
+    void untickedRowsAreLeftOutButCountForWidths()
+    {
+        Fixture f;
+        ListPane& pane = f.ws->listView3;
+        pane.addColumn(u"Second"_s);
+        pane.add(u"a"_s, true);
+        pane.add(u"very long"_s, false);
+        pane.setSubItem(1, 1, u"x"_s);
+        CopyListviewToClipboard(pane, f.pump, f.host);
+        QCOMPARE(f.host.clipboard, u"a        \tx\r\n"_s);
+
+        pane.setChecked(1, false);
+        f.host.clipboard = u"before"_s;
+        CopyListviewToClipboard(pane, f.pump, f.host);
+        QVERIFY(f.host.clipboardSet);
+        QCOMPARE(f.host.clipboard, QString());
+    }
+
+    void emptyPaneLeavesClipboardAloneAndStillConfirms()
+    {
+        Fixture f;
+        f.host.clipboard = u"kept"_s;
+        PushButton6_Click(*f.ws);
+        QCOMPARE(f.host.clipboard, u"kept"_s);
+        QCOMPARE(f.host.clearAttempts + f.host.setAttempts, 0);
+        QCOMPARE(f.host.messageTexts(), QStringList{kConfirmation});
+    }
+
+    void refusingClipboardIsTriedAThousandTimesSilently()
+    {
+        Fixture f;
+        addTicked(f.ws->listView3, {u"one"_s});
+        f.host.clipboardRefuses = true;
+        PushButton6_Click(*f.ws);
+        QCOMPARE(f.host.clearAttempts, 1000);
+        QCOMPARE(f.host.setAttempts, 1000);
+        QCOMPARE(f.host.messageTexts(), QStringList{kConfirmation});
+    }
+
+    void vanishedRowAbandonsCopyWithOneReport()
+    {
+        Fixture f;
+        addTicked(f.ws->listView3, {u"a"_s, u"b"_s, u"c"_s});
+        f.host.clipboard = u"kept"_s;
+        // Clear Results runs during the text pass.
+        f.pump.at[4] = [&] { PushButton10_Click(*f.ws); };
+        PushButton6_Click(*f.ws);
+        QCOMPARE(f.host.clipboard, u"kept"_s);
+        QCOMPARE(f.host.messages.size(), 2);
+        QVERIFY(f.host.messages[0].text.startsWith(u"Index out of bounds\r\n"_s));
+        QVERIFY(f.host.messages[0].text.contains(u"Form1.PushButton6_Click at line 106"_s));
+        QCOMPARE(f.host.messages[1].text, kConfirmation);
+    }
+
+    void clearResultsEmptiesOnlyResults()
+    {
+        Fixture f;
+        fill(f.ws->listView1, {u"a"_s});
+        addTicked(f.ws->listView3, {u"a"_s, u"b"_s});
+        f.ws->progressBar1.setValue(40);
+        PushButton10_Click(*f.ws);
+        QCOMPARE(f.ws->listView3.count(), 0);
+        QCOMPARE(f.ws->listView1.count(), 1);
+        QCOMPARE(f.ws->progressBar1.value(), 40);
+        PushButton10_Click(*f.ws);
+        QVERIFY(f.host.messages.isEmpty());
+    }
+};
+
+QTEST_MAIN(ResultsCommandsTest)
+#include "tst_results.moc"
