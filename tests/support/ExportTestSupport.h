@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <utility>
+
+namespace pq {
+class ProgressBar;
+}
+
+namespace pq::test {
+
+// A device that stores what it is given until `limit` bytes, then refuses: the write that
+// crosses the limit stores the part that fits and reports the rest as not written, later
+// writes fail outright. With `refuseOpen` it cannot be opened at all.
+class FailingDevice : public QIODevice
+{
+public:
+    explicit FailingDevice(qint64 limit, bool refuseOpen = false)
+        : m_limit(limit), m_refuseOpen(refuseOpen)
+    {
+    }
+
+    QByteArray stored;
+    int writeCalls = 0;
+
+    bool open(OpenMode mode) override;
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 length) override;
+
+private:
+    qint64 m_limit;
+    bool m_refuseOpen;
+};
+
+// The bar's value and text each time they differ from the last recorded state.
+class ProgressRecorder
+{
+public:
+    explicit ProgressRecorder(const ProgressBar& bar) : m_bar(bar) {}
+    void sample();
+    const QList<std::pair<int, QString>>& states() const { return m_states; }
+    QList<int> values() const;
+
+private:
+    const ProgressBar& m_bar;
+    QList<std::pair<int, QString>> m_states;
+};
+
+// Reads a file's bytes; empty when it cannot be read.
+QByteArray fileBytes(const QString& path);
+// Writes bytes to a file, replacing it; false on failure.
+bool writeFileBytes(const QString& path, const QByteArray& bytes);
+
+} // namespace pq::test

@@ -1,0 +1,373 @@
+#include "ExportTestSupport.h"
+#include "TestDoubles.h"
+
+#include "export/SaveComma.h"
+#include "export/SaveList.h"
+#include "platform/AppError.h"
+#include "platform/Windows1252.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+using namespace pq;
+using namespace pq::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kPath = u"C:\\Out\\results.txt"_s;
+
+// The two-column pane of the worked examples; the last row unticked.
+void fillParts(ListPane& pane)
+{
+    pane.addColumn(u"Name"_s);
+    pane.addColumn(u"Qty"_s);
+    const QStringList names{u"Bolt"_s, u"Washer"_s, u"Hex nut"_s};
+    const QStringList counts{u"12"_s, u"7"_s, u"100"_s};
+    for (int i = 0; i < 3; ++i) {
+        pane.add(names[i], i < 2);
+        pane.setSubItem(i + 1, 1, counts[i]);
+    }
+}
+
+void addTicked(ListPane& pane, int rows)
+{
+    for (int i = 1; i <= rows; ++i)
+        pane.add(u"item "_s + QString::number(i).rightJustified(6, u'0'), true);
+}
+
+QByteArray aligned(Workspace& ws, ListPane& pane, ProgressBar* bar = nullptr)
+{
+    QBuffer buffer;
+    SaveListviewProperlySpaced(ws, pane, kPath, buffer, bar);
+    return buffer.data();
+}
+
+QByteArray commaDelimited(Workspace& ws, ListPane& pane, ProgressBar* bar = nullptr)
+{
+    QBuffer buffer;
+    SaveListviewAsCommaDelimToFile(ws, pane, kPath, buffer, bar);
+    return buffer.data();
+}
+
+// Records the bar at every yield and once more after `save`.
+template <typename Save> ProgressRecorder recordProgress(Fixture& f, Save&& save)
+{
+    ProgressRecorder recorder(f.ws->progressBar1);
+    f.pump.every = [&](int) { recorder.sample(); };
+    save();
+    recorder.sample();
+    f.pump.every = nullptr;
+    return recorder;
+}
+
+std::pair<int, QString> state(int value, const QString& text)
+{
+    return {value, text};
+}
+
+QStringList filesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+}
+
+} // namespace
+
+class ExportTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void alignedWorkedExamples()
+    {
+        Fixture f;
+        ListPane& results = f.ws->listView3;
+        results.add(u"apple"_s, true);
+        results.add(u"kiwi"_s, true);
+        results.add(u"watermelon"_s, false);
+        const QByteArray expected = "Results   \t\r\napple     \t\r\nkiwi      \t\r\n";
+        QCOMPARE(aligned(*f.ws, results), expected);
+        QCOMPARE(aligned(*f.ws, results, &f.ws->progressBar1), expected);
+
+        ListPane parts;
+        fillParts(parts);
+        QCOMPARE(aligned(*f.ws, parts),
+                 QByteArray("Name   \tQty\t\r\nBolt   \t12 \t\r\nWasher \t7  \t\r\n"));
+        QVERIFY(f.host.messages.isEmpty());
+    }
+
+    void alignedEdgeCases()
+    {
+        Fixture f;
+        QCOMPARE(aligned(*f.ws, f.ws->listView3), QByteArray("Results\t\r\n"));
+
+        // A title longer than every cell sets the width; a TAB inside a cell counts as one.
+        f.ws->listView3.add(u"a\tb"_s, true);
+        QCOMPARE(aligned(*f.ws, f.ws->listView3), QByteArray("Results\t\r\na\tb    \t\r\n"));
+
+        ListPane noColumns;
+        noColumns.add(u"x"_s, true);
+        noColumns.add(u"y"_s, false);
+        QCOMPARE(aligned(*f.ws, noColumns), QByteArray("\r\n\r\n"));
+    }
+
+    void commaWorkedExamples()
+    {
+        Fixture f;
+        ListPane& results = f.ws->listView3;
+        fill(results, {u"apple"_s, u"kiwi"_s, u"watermelon"_s}); // unticked rows count too
+        const QByteArray expected = "apple,\r\nkiwi,\r\nwatermelon\r\n";
+        QCOMPARE(commaDelimited(*f.ws, results), expected);
+        QCOMPARE(commaDelimited(*f.ws, results, &f.ws->progressBar1), expected);
+
+        ListPane parts;
+        fillParts(parts);
+        QCOMPARE(commaDelimited(*f.ws, parts),
+                 QByteArray("Name,Qty,\r\nBolt,12\r\nWasher,7\r\nHex nut,100\r\n"));
+    }
+
+    void commaEdgeCases()
+    {
+        Fixture f;
+        QCOMPARE(commaDelimited(*f.ws, f.ws->listView3), QByteArray());
+
+        ListPane twoColumns;
+        twoColumns.addColumn(u"A"_s);
+        twoColumns.addColumn(u"B"_s);
+        QCOMPARE(commaDelimited(*f.ws, twoColumns), QByteArray("A,B,\r\n"));
+
+        f.ws->listView3.add(u"Smith, \"John\""_s);
+        QCOMPARE(commaDelimited(*f.ws, f.ws->listView3), QByteArray("Smith, \"John\"\r\n"));
+    }
+
+    void windows1252AndReplacedCharacters()
+    {
+        Fixture f;
+        // Every byte a list file can hold comes back unchanged.
+        QByteArray allBytes;
+        for (int b = 0x20; b <= 0xFF; ++b)
+            allBytes.append(static_cast<char>(b));
+        f.ws->listView3.add(decodeWindows1252(allBytes), true);
+        QCOMPARE(commaDelimited(*f.ws, f.ws->listView3), allBytes + "\r\n");
+        QVERIFY(f.host.messages.isEmpty());
+
+        f.ws->listView3.clear();
+        f.ws->listView3.add(u"caf\u00e9 \u20ac"_s, true);
+        f.ws->listView3.add(u"\u65e5\u672c"_s, true);
+        f.ws->listView3.add(u"a\u0100b"_s, true);
+        QCOMPARE(aligned(*f.ws, f.ws->listView3),
+                 QByteArray("Results\t\r\ncaf\xe9 \x80 \t\r\n??     \t\r\na?b    \t\r\n"));
+        QCOMPARE(f.host.messageTexts(),
+                 QStringList{u"2 items were written with \"?\" in place of characters that "
+                             u"cannot be stored in the file."_s});
+        QCOMPARE(f.host.messages.last().title, u"Pellicor"_s);
+    }
+
+    void progressForOneAndEightRows()
+    {
+        Fixture f;
+        ProgressBar& bar = f.ws->progressBar1;
+        const QString writing = u"Writing file: results.txt"_s;
+        const QString rest = ProgressBar::restText();
+        addTicked(f.ws->listView3, 1);
+        auto one = recordProgress(f, [&] { aligned(*f.ws, f.ws->listView3, &bar); });
+        QCOMPARE(
+            one.states(),
+            (QList<std::pair<int, QString>>{
+                {0, rest}, {1, writing}, {10, writing}, {20, writing}, {100, writing}, {0, rest}}));
+
+        addTicked(f.ws->listView3, 7);
+        // Halves round to even: 12.5 -> 12, 37.5 -> 38.
+        auto eight = recordProgress(f, [&] { aligned(*f.ws, f.ws->listView3, &bar); });
+        QCOMPARE(eight.values(), (QList<int>{0, 1, 10, 20, 12, 25, 38, 50, 62, 75, 88, 100, 0}));
+        auto comma = recordProgress(f, [&] { commaDelimited(*f.ws, f.ws->listView3, &bar); });
+        QCOMPARE(comma.values(), (QList<int>{0, 1, 12, 25, 38, 50, 62, 75, 88, 100, 0}));
+        QCOMPARE(bar.text(), rest);
+    }
+
+    void progressForManyRows()
+    {
+        Fixture f;
+        ProgressBar& bar = f.ws->progressBar1;
+        addTicked(f.ws->listView3, 2500);
+        f.ws->listView3.setChecked(2000, false);
+        auto rec = recordProgress(f, [&] { aligned(*f.ws, f.ws->listView3, &bar); });
+        const QString writing = u"Writing file: results.txt"_s;
+        QVERIFY(rec.states().contains(state(0, writing))); // row 1: 0.08
+        QVERIFY(rec.states().contains(state(40, writing + u" (1000)"_s)));
+        // Unticked row 2000 leaves the text alone; the last row gives 100.04.
+        QVERIFY(rec.states().contains(state(100, writing + u" (1000)"_s)));
+        QCOMPARE(rec.states().last(), state(0, ProgressBar::restText()));
+
+        auto comma = recordProgress(f, [&] { commaDelimited(*f.ws, f.ws->listView3, &bar); });
+        QVERIFY(comma.states().contains(state(80, writing + u" (2000)"_s)));
+        QVERIFY(comma.states().contains(state(100, writing + u" (2000)"_s)));
+    }
+
+    void noProgressBarLeavesTheBarAlone()
+    {
+        Fixture f;
+        addTicked(f.ws->listView3, 3);
+        f.ws->progressBar1.setValue(40);
+        aligned(*f.ws, f.ws->listView3);
+        commaDelimited(*f.ws, f.ws->listView3);
+        QCOMPARE(f.ws->progressBar1.value(), 40);
+        QCOMPARE(f.ws->progressBar1.text(), ProgressBar::restText());
+    }
+
+    void failedWriteIsReportedOnceAndEndsTheExport()
+    {
+        Fixture f;
+        addTicked(f.ws->listView3, 200000); // about 2.6 MB: fails in the middle
+        for (bool comma : {false, true}) {
+            f.host.messages.clear();
+            f.ws->progressBar1.setValue(0);
+            FailingDevice device(1500000);
+            if (comma)
+                SaveListviewAsCommaDelimToFile(*f.ws, f.ws->listView3, kPath, device,
+                                               &f.ws->progressBar1);
+            else
+                SaveListviewProperlySpaced(*f.ws, f.ws->listView3, kPath, device,
+                                           &f.ws->progressBar1);
+            QCOMPARE(f.host.messages.size(), 1);
+            const QString at = comma ? u"SaveComma.SaveListviewAsCommaDelimToFile at line 172"_s
+                                     : u"SaveList.SaveListviewProperlySpaced at line 222"_s;
+            QVERIFY2(f.host.messages[0].text.contains(at), qPrintable(f.host.messages[0].text));
+            QVERIFY(f.host.messages[0].text.contains(u"No space left on device"_s));
+            // One full chunk, then the one that failed: nothing more is tried.
+            QCOMPARE(device.writeCalls, 2);
+            QCOMPARE(f.ws->progressBar1.value(), 0);
+            QCOMPARE(f.ws->progressBar1.text(), ProgressBar::restText());
+        }
+
+        f.host.messages.clear();
+        FailingDevice refusing(0, true);
+        SaveListviewProperlySpaced(*f.ws, f.ws->listView3, kPath, refusing, nullptr);
+        QCOMPARE(f.host.messages.size(), 1);
+        QVERIFY(f.host.messages[0].text.contains(u"at line 156"_s));
+    }
+
+    void filesAreReplacedOnlyWhenComplete()
+    {
+        QTemporaryDir dir;
+        Fixture f;
+        const QString path = dir.filePath(u"out.txt"_s);
+        QVERIFY(writeFileBytes(path, QByteArray(5000, 'x')));
+        f.ws->listView3.add(u"a"_s, true);
+        SaveListviewProperlySpaced(*f.ws, f.ws->listView3, path, nullptr);
+        QCOMPARE(fileBytes(path), QByteArray("Results\t\r\na      \t\r\n"));
+
+        // Results cleared while the export yields: the read of the vanished row fails.
+        QVERIFY(writeFileBytes(path, "old"));
+        addTicked(f.ws->listView3, 10);
+        for (bool comma : {false, true}) {
+            f.host.messages.clear();
+            f.pump.yields = 0;
+            f.pump.at[comma ? 8 : 30] = [&] { f.ws->listView3.remove(5); };
+            if (comma)
+                SaveListviewAsCommaDelimToFile(*f.ws, f.ws->listView3, path, &f.ws->progressBar1);
+            else
+                SaveListviewProperlySpaced(*f.ws, f.ws->listView3, path, &f.ws->progressBar1);
+            f.pump.at.clear();
+            QCOMPARE(f.host.messages.size(), comma ? 2 : 1); // the comma writer asks first
+            QVERIFY(f.host.messages.last().text.startsWith(u"Index out of bounds"_s));
+            QCOMPARE(fileBytes(path), QByteArray("old"));
+            QCOMPARE(filesIn(dir.path()), QStringList{u"out.txt"_s});
+            QCOMPARE(f.ws->progressBar1.text(), ProgressBar::restText());
+        }
+    }
+
+    void missingFolderIsReportedAndNothingIsCreated()
+    {
+        QTemporaryDir dir;
+        Fixture f;
+        const QString path = dir.filePath(u"missing/out.txt"_s);
+        SaveListviewProperlySpaced(*f.ws, f.ws->listView3, path, &f.ws->progressBar1);
+        SaveListviewAsCommaDelimToFile(*f.ws, f.ws->listView3, path, &f.ws->progressBar1);
+        QCOMPARE(f.host.messages.size(), 2);
+        QVERIFY(f.host.messages[0].text.contains(u"SaveListviewProperlySpaced at line 156"_s));
+        QVERIFY(f.host.messages[1].text.contains(u"SaveListviewAsCommaDelimToFile at line 120"_s));
+        QVERIFY(QDir(dir.path()).isEmpty());
+        QCOMPARE(f.ws->progressBar1.value(), 0);
+        QCOMPARE(f.ws->progressBar1.text(), ProgressBar::restText());
+    }
+
+    void commaWriterAsksBeforeReplacing()
+    {
+        QTemporaryDir dir;
+        Fixture f;
+        const QString path = dir.filePath(u"out.csv"_s);
+        fill(f.ws->listView3, {u"a"_s, u"b"_s});
+        SaveListviewAsCommaDelimToFile(*f.ws, f.ws->listView3, path, &f.ws->progressBar1);
+        QVERIFY(f.host.messages.isEmpty()); // a new file: no question
+        QCOMPARE(fileBytes(path), QByteArray("a,\r\nb\r\n"));
+
+        QVERIFY(writeFileBytes(path, "old"));
+        f.host.messageAnswers = {MessageAnswer::No};
+        f.pump.yields = 0;
+        f.ws->progressBar1.setValue(7);
+        SaveListviewAsCommaDelimToFile(*f.ws, f.ws->listView3, path, &f.ws->progressBar1);
+        QCOMPARE(f.host.messages.size(), 1);
+        const MessageRequest& question = f.host.messages[0];
+        QCOMPARE(question.text, u"Are you sure you wish to overwrite "_s + path + u" ?"_s);
+        QCOMPARE(question.buttons, MessageButtons::YesNo);
+        QCOMPARE(question.defaultAnswer, MessageAnswer::Yes);
+        QCOMPARE(question.title, u"Pellicor"_s);
+        QCOMPARE(fileBytes(path), QByteArray("old"));
+        QCOMPARE(f.ws->progressBar1.value(), 7);
+        QCOMPARE(f.pump.yields, 0);
+
+        SaveListviewAsCommaDelimToFile(*f.ws, f.ws->listView3, path, &f.ws->progressBar1);
+        QCOMPARE(fileBytes(path), QByteArray("a,\r\nb\r\n"));
+    }
+
+    void closingTheWindowLeavesTheFileUntouched()
+    {
+        QTemporaryDir dir;
+        Fixture f;
+        const QString path = dir.filePath(u"out.txt"_s);
+        QVERIFY(writeFileBytes(path, "old"));
+        addTicked(f.ws->listView3, 100);
+        f.pump.at[150] = [&] { f.pump.abandonCommands(); };
+        QVERIFY_THROWS_EXCEPTION(
+            CommandAbandoned,
+            SaveListviewProperlySpaced(*f.ws, f.ws->listView3, path, &f.ws->progressBar1));
+        QCOMPARE(fileBytes(path), QByteArray("old"));
+        QCOMPARE(filesIn(dir.path()), QStringList{u"out.txt"_s});
+    }
+
+#ifdef Q_OS_LINUX
+    // A real full disk: the file size limit makes the temporary file's writes fail.
+    void fullDiskLeavesTheFileUntouched()
+    {
+        QTemporaryDir dir;
+        Fixture f;
+        const QString path = dir.filePath(u"out.txt"_s);
+        QVERIFY(writeFileBytes(path, "old"));
+        addTicked(f.ws->listView3, 200000);
+        rlimit old{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = old;
+        limited.rlim_cur = 1500000;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        SaveListviewProperlySpaced(*f.ws, f.ws->listView3, path, &f.ws->progressBar1);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+        QCOMPARE(f.host.messages.size(), 1);
+        QVERIFY(f.host.messages[0].text.contains(u"at line 222"_s));
+        QCOMPARE(fileBytes(path), QByteArray("old"));
+        QCOMPARE(filesIn(dir.path()), QStringList{u"out.txt"_s});
+    }
+#endif
+};
+
+QTEST_MAIN(ExportTest)
+#include "tst_export.moc"
