@@ -1,0 +1,106 @@
+// The two "Load List From Text File" buttons of the real window, clicked offscreen, with the
+// open dialog answered through the scripted host.
+#include "TestDoubles.h"
+
+#include "app/gui/Form1.h"
+#include "platform/gui/ListPaneView.h"
+
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace pq;
+using namespace pq::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write the test file");
+    return path;
+}
+
+struct Window
+{
+    Window() : form(host, pump, QString()) { form.show(); }
+    ScriptedHost host;
+    ScriptedPump pump;
+    Form1 form;
+    Workspace& ws() { return form.workspace(); }
+    void click(const QString& name)
+    {
+        QPushButton* button = form.button(name);
+        QVERIFY(button);
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+};
+
+} // namespace
+
+class ListFileGuiTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void loadButtonsFillTheirPanes();
+    void cancelLeavesWindowAlone();
+    void busyCursorWhileLoading();
+};
+
+void ListFileGuiTest::loadButtonsFillTheirPanes()
+{
+    QTemporaryDir dir;
+    writeFile(dir, u"one.txt"_s, "apples\r\npears\r\n");
+    writeFile(dir, u"two.txt"_s, "plums");
+    const QString third = writeFile(dir, u"three.txt"_s, "pears\rfigs");
+    Window w;
+    w.host.openAnswers.push_back(dir.path() + QChar(u'\0') + u"one.txt"_s + QChar(u'\0') +
+                                 u"two.txt"_s);
+    w.host.openAnswers.push_back(third);
+
+    w.click(u"PushButton3"_s);
+    w.click(u"PushButton2"_s);
+    QCOMPARE(w.host.openRequests.size(), 2);
+    QCOMPARE(textsOf(w.ws().listView1), (QStringList{u"apples"_s, u"pears"_s, u"plums"_s}));
+    QCOMPARE(textsOf(w.ws().listView2), (QStringList{u"pears"_s, u"figs"_s}));
+
+    // The views show the appended rows once the event loop has run.
+    QTRY_COMPARE(w.form.pane(1)->model()->rowCount(), 3);
+    QTRY_COMPARE(w.form.pane(2)->model()->rowCount(), 2);
+    QCOMPARE(w.form.pane(1)->model()->index(2, 0).data().toString(), u"plums"_s);
+
+    // The loaded lists feed the comparison like typed ones.
+    w.click(u"PushButton11"_s);
+    QCOMPARE(textsOf(w.ws().listView3), QStringList{u"pears"_s});
+}
+
+void ListFileGuiTest::cancelLeavesWindowAlone()
+{
+    Window w;
+    w.click(u"PushButton3"_s);
+    QCOMPARE(w.host.openRequests.size(), 1);
+    QCOMPARE(w.ws().listView1.count(), 0);
+    QCOMPARE(w.form.cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(w.host.messages.size(), 0);
+}
+
+void ListFileGuiTest::busyCursorWhileLoading()
+{
+    QTemporaryDir dir;
+    Window w;
+    w.host.openAnswers.push_back(writeFile(dir, u"a.txt"_s, "a\r\nb\r\n"));
+    QList<Qt::CursorShape> shapes;
+    w.pump.every = [&](int) { shapes.append(w.form.cursor().shape()); };
+    w.click(u"PushButton2"_s);
+    QVERIFY(!shapes.isEmpty());
+    QCOMPARE(shapes.count(Qt::WaitCursor), shapes.size());
+    QCOMPARE(w.form.cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(textsOf(w.ws().listView2), (QStringList{u"a"_s, u"b"_s}));
+}
+
+QTEST_MAIN(ListFileGuiTest)
+#include "tst_listfile_gui.moc"
