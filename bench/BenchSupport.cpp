@@ -20,6 +20,10 @@ ToolRun runTool(const QString& shellCommand)
 {
     ToolRun run;
     QProcess process;
+    // The tools run as they normally do, without the allocator settings of this process.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("GLIBC_TUNABLES"));
+    process.setProcessEnvironment(environment);
     QElapsedTimer timer;
     timer.start();
     process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), shellCommand});

@@ -1,4 +1,5 @@
 #include "app/gui/Form1.h"
+#include "platform/HugePages.h"
 #include "platform/gui/QtEventPump.h"
 #include "platform/gui/QtHost.h"
 
@@ -6,6 +7,7 @@
 
 int main(int argc, char* argv[])
 {
+    pq::restartWithHugePageHeap(argv);
     QApplication app(argc, argv);
     pq::QtHost host;
     pq::QtEventPump pump;

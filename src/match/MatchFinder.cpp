@@ -82,7 +82,9 @@ void PushButton11_Click(Workspace& ws)
         QString a;
         trap.loopStep(112, [&] {
             a = list1.text(i);
-            ws.progressBar1.setText(u"Processing: " + FileNamePart(a));
+            // The caption only shows when the window repaints, so it is built only then.
+            if (ws.pump.dispatchDue())
+                ws.progressBar1.setText(u"Processing: " + FileNamePart(a));
             ws.pump.yield();
         });
         if (!stillInList1(i))

@@ -32,7 +32,7 @@ bool TextIndex::build(const QList<QString>& texts, const std::function<bool()>& 
     m_mask = capacity - 1;
     m_texts = &texts;
 
-    constexpr qsizetype kChunk = 16384;
+    constexpr qsizetype kChunk = 4096;
     for (qsizetype i = 0; i < texts.size(); ++i) {
         if (pause && i % kChunk == kChunk - 1 && !pause()) {
             reset();

@@ -9,6 +9,9 @@ class EventPump
 public:
     virtual ~EventPump() = default;
     virtual void yield() = 0;
+    // Whether the next yield will let the window repaint. Commands may skip preparing what
+    // only a repaint would show (a progress text) when it will not.
+    virtual bool dispatchDue() const { return true; }
     // From now on every yield throws CommandAbandoned: the window is closing.
     virtual void abandonCommands() {}
 };

@@ -11,18 +11,23 @@ namespace {
 constexpr int kTwipsPerPixel = 15;
 }
 
-ListPaneView::ListPaneView(ListPane& pane, QWidget* parent) : QTreeView(parent), m_pane(pane)
+ListPaneView::ListPaneView(ListPane& pane, QWidget* parent) : QTableView(parent), m_pane(pane)
 {
     setModel(&pane);
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
+    setShowGrid(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setSectionsClickable(false);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setAllColumnsShowFocus(true);
-    header()->setStretchLastSection(false);
-    header()->setSectionsMovable(false);
+    horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setSectionsMovable(false);
 
     connect(&pane, &ListPane::columnWidthChanged, this, [this](int column, int twips) {
         setColumnWidth(column - 1, (twips + kTwipsPerPixel / 2) / kTwipsPerPixel);
@@ -35,14 +40,14 @@ ListPaneView::ListPaneView(ListPane& pane, QWidget* parent) : QTreeView(parent),
 
 void ListPaneView::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    QTreeView::mouseDoubleClickEvent(event);
+    QTableView::mouseDoubleClickEvent(event);
     emit doubleClickedPane();
 }
 
 void ListPaneView::keyPressEvent(QKeyEvent* event)
 {
     emit keyDown(keyCodeOf(event->key()), shiftStateOf(event->modifiers()));
-    QTreeView::keyPressEvent(event);
+    QTableView::keyPressEvent(event);
 }
 
 int keyCodeOf(int qtKey)

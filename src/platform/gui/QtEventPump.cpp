@@ -29,6 +29,11 @@ void QtEventPump::yield()
         throw CommandAbandoned();
 }
 
+bool QtEventPump::dispatchDue() const
+{
+    return m_abandoned || m_sinceDispatch.elapsed() >= kDispatchIntervalMs;
+}
+
 void QtEventPump::resetLongestGap()
 {
     m_longestGapMs = 0;

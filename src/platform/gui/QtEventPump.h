@@ -4,6 +4,8 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
+
 namespace pq {
 
 // Lets Qt dispatch pending events, but only when ~15 ms passed since the last dispatch, so
@@ -14,11 +16,13 @@ class QtEventPump : public EventPump
 public:
     QtEventPump();
     void yield() override;
+    bool dispatchDue() const override;
     void abandonCommands() override { m_abandoned = true; }
     bool commandsAbandoned() const { return m_abandoned; }
 
     // The longest time between two dispatches seen so far, in milliseconds.
-    qint64 longestGapMs() const { return m_longestGapMs; }
+    // The gap still open at this moment counts too.
+    qint64 longestGapMs() const { return std::max(m_longestGapMs, m_sinceDispatch.elapsed()); }
     void resetLongestGap();
 
 private:
