@@ -8,20 +8,55 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPalette>
+#include <QStringDecoder>
 
 namespace pq {
 
-void ApplySkin(Workspace& ws)
+namespace {
+
+// The skin is a Qt style sheet in UTF-8. Anything that does not decode cleanly, or
+// holds a NUL, is no style sheet: refuse it whole rather than apply part of it.
+QString styleSheetFrom(const QByteArray& bytes)
 {
-    const QString path = pathInFolder(ws.programFolder, QStringLiteral("x/o.cjs"));
-    const QFileInfo info(path);
-    if (!info.isFile() || info.isHidden())
-        return;
-    ws.window.setBackgroundColour(QGuiApplication::palette().color(QPalette::Button));
+    if (bytes.contains('\0'))
+        throw AppError(QStringLiteral("The skin file is not a text file"));
+    // Stateless, so that a character cut off at the end counts as an error too.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        throw AppError(QStringLiteral("The skin file is not valid UTF-8 text"));
+    return text;
+}
+
+QString readSkin(const QString& path)
+{
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw AppError(QStringLiteral("Cannot read the skin file: ") + file.errorString());
-    ws.window.applyStyleSheet(QString::fromUtf8(file.readAll()));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw AppError(QStringLiteral("Cannot read the skin file: ") + file.errorString());
+    return styleSheetFrom(bytes);
+}
+
+} // namespace
+
+QString skinPath(const QString& programFolder)
+{
+    return pathInFolder(programFolder, QStringLiteral("x/o.cjs"));
+}
+
+void ApplySkin(Workspace& ws)
+{
+    const QString path = skinPath(ws.programFolder);
+    const QFileInfo info(path);
+    if (!info.isFile() || info.isHidden())
+        return;
+    // The file is read and checked before the window changes at all, so a bad skin
+    // leaves the plain look in place; the colour still changes before the sheet applies.
+    const QString styleSheet = readSkin(path);
+    ws.window.setBackgroundColour(QGuiApplication::palette().color(QPalette::Button));
+    ws.window.applyStyleSheet(styleSheet);
 }
 
 } // namespace pq
