@@ -17,6 +17,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 
 static void initResources()
 {
@@ -137,7 +138,15 @@ ListPaneView* Form1::addPane(const QString& name, ListPane& pane, QRect twips, i
     view->setToolTip(QStringLiteral(
         "Double-click item to remove it. Move | line to right and out of window to reveal full names."));
     view->setAttribute(Qt::WA_NoMousePropagation);
-    for (QWidget* part : {static_cast<QWidget*>(view), view->viewport(), static_cast<QWidget*>(view->header())}) {
+    // A move with no button held reaches only widgets that track the mouse, and goes no
+    // further than the first widget under the pointer: the header draws itself on a
+    // viewport of its own, and the scroll bars are widgets too, so each part of the pane
+    // reports moves to the window.
+    QHeaderView* header = view->header();
+    for (QWidget* part :
+         {static_cast<QWidget*>(view), view->viewport(), static_cast<QWidget*>(header),
+          header->viewport(), static_cast<QWidget*>(view->verticalScrollBar()),
+          static_cast<QWidget*>(view->horizontalScrollBar())}) {
         part->setMouseTracking(true);
         part->installEventFilter(this);
     }
@@ -205,6 +214,8 @@ void Form1::centreOnScreen()
     move(available.center() - QPoint(outer.width() / 2, outer.height() / 2));
 }
 
+// The pointer is set on the window alone: its controls set none of their own (the header
+// only while over a column edge, to offer the resize), so every one of them shows it.
 void Form1::showPointer(int value)
 {
     QCursor cursor(Qt::ArrowCursor);
