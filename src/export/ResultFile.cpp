@@ -9,8 +9,15 @@
 #include <QIODevice>
 #include <QSaveFile>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <future>
 
 namespace pq {
 
@@ -25,6 +32,27 @@ QString failureText(QStringView what, const QIODevice& device)
     return what + u": " + reason;
 }
 
+// Waits for the file's bytes to reach the disk on a worker thread while the window keeps
+// running: syncing tens of megabytes can take longer than the window may stand still.
+// Replacing the target afterwards then has next to nothing left to sync.
+void syncWhileRunning(int handle, EventPump& pump)
+{
+#ifdef Q_OS_UNIX
+    if (handle < 0)
+        return;
+    // The future's destructor waits for the thread, also when a yield throws.
+    std::future<int> synced =
+        std::async(std::launch::async, [handle] { return ::fsync(handle) == 0 ? 0 : errno; });
+    while (synced.wait_for(std::chrono::milliseconds(2)) != std::future_status::ready)
+        pump.yield();
+    if (const int error = synced.get(); error != 0)
+        throw AppError(u"Cannot write the file: " + qt_error_string(error));
+#else
+    Q_UNUSED(handle);
+    Q_UNUSED(pump);
+#endif
+}
+
 class FileTarget : public ResultTarget
 {
 public:
@@ -35,6 +63,12 @@ public:
         if (m_file.fileName().isEmpty() || !m_file.open(QIODevice::WriteOnly))
             throw AppError(failureText(u"Cannot create the file", m_file));
         return m_file;
+    }
+    void flush(EventPump& pump) override
+    {
+        if (!m_file.flush())
+            throw AppError(failureText(u"Cannot write the file", m_file));
+        syncWhileRunning(m_file.handle(), pump);
     }
     void commit() override
     {
@@ -65,6 +99,7 @@ public:
             throw AppError(failureText(u"Cannot create the file", m_device));
         return m_device;
     }
+    void flush(EventPump&) override {}
     void commit() override {}
     void discard() override {}
 

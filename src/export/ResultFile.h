@@ -35,7 +35,10 @@ public:
     virtual ~ResultTarget() = default;
     // The device to write to; throws AppError when it cannot be created.
     virtual QIODevice& create() = 0;
-    // Throws AppError when the bytes could not be stored in full.
+    // Puts the bytes written so far on disk; the window keeps running meanwhile. Throws
+    // AppError when they could not be stored.
+    virtual void flush(EventPump& pump) = 0;
+    // Puts the file in place of the target. Throws AppError when it could not.
     virtual void commit() = 0;
     virtual void discard() = 0;
 };

@@ -71,10 +71,13 @@ void saveCommaDelimited(Workspace& ws, ListPane& pane, const QString& path, Resu
         if (pane.columnHeaderCount() > 1)
             writeColumnLine(pane, *out, steps);
         writeRows(ws, pane, *out, progress, steps);
+        // The bytes are on disk before the bar says "Done.".
+        steps.at(182);
+        out->finish();
+        target.flush(ws.pump);
         steps.at(176);
         progress.done();
         steps.at(182);
-        out->finish();
         target.commit();
         steps.at(188);
         progress.rest();

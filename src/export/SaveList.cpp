@@ -100,10 +100,13 @@ void saveAligned(Workspace& ws, ListPane& pane, const QString& path, ResultTarge
         steps.at(172);
         progress.stage(20);
         writeTickedRows(ws, pane, widths, *out, progress, steps);
+        // The bytes are on disk before the bar says "Done.".
+        steps.at(232);
+        out->finish();
+        target.flush(ws.pump);
         steps.at(226);
         progress.done();
         steps.at(232);
-        out->finish();
         target.commit();
         steps.at(238);
         progress.rest();
