@@ -1,0 +1,171 @@
+// A Results pane of 1,000,000 ticked rows in the real (offscreen) window: the copy to the
+// clipboard and both saves, each timed in the same run against `cp` of a file of the same
+// size and against awk producing the same bytes, which ours must equal.
+#include "BenchSupport.h"
+
+#include "app/gui/Form1.h"
+#include "export/SaveComma.h"
+#include "export/SaveList.h"
+#include "match/ResultsCommands.h"
+#include "platform/gui/QtEventPump.h"
+#include "platform/gui/QtHost.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+
+using namespace pq;
+using namespace pq::bench;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kRows = 1000000;
+constexpr int kRuns = 3;
+
+// The real clipboard; messages are answered instead of shown (error reports counted), and start-up
+// never draws the home-page launch.
+class BenchHost : public QtHost
+{
+public:
+    int errorReports = 0;
+    MessageAnswer messageBox(const MessageRequest& request) override
+    {
+        if (request.title == u"Application Error") {
+            ++errorReports;
+            std::fprintf(stderr, "%s\n", qPrintable(request.text));
+        }
+        return request.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+    }
+    double rnd() override { return 0.5; }
+};
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+struct Measured
+{
+    double best = 1e9;
+    qint64 longestGapMs = 0;
+};
+
+template <typename Work> Measured measure(QtEventPump& pump, Work&& work)
+{
+    Measured m;
+    for (int run = 0; run < kRuns; ++run) {
+        QCoreApplication::processEvents();
+        pump.resetLongestGap();
+        m.best = std::min(m.best, timeSeconds(work));
+        m.longestGapMs = std::max(m.longestGapMs, pump.longestGapMs());
+    }
+    return m;
+}
+
+double bestTool(const QString& command, QByteArray* output = nullptr)
+{
+    double best = 1e9;
+    for (int run = 0; run < kRuns; ++run) {
+        ToolRun tool = runTool(command);
+        best = std::min(best, tool.seconds);
+        if (output)
+            *output = tool.output;
+    }
+    return best;
+}
+
+bool printRow(const char* what, const Measured& ours, double cp, double awk, bool same)
+{
+    std::printf("%-22s ours %6.3f s   cp %6.3f s (x%5.1f)   awk %6.3f s (x%5.2f)   gap %3lld ms   "
+                "same bytes: %s\n",
+                what, ours.best, cp, ours.best / cp, awk, ours.best / awk,
+                static_cast<long long>(ours.longestGapMs), same ? "yes" : "NO");
+    std::fflush(stdout);
+    return same;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    const auto path = [&](const char* name) { return dir.filePath(QString::fromLatin1(name)); };
+
+    LineGenerator random(20261208);
+    QStringList rows;
+    rows.reserve(kRows);
+    for (int i = 0; i < kRows; ++i)
+        rows.append(random.line(4, 40));
+    {
+        QFile lf(path("rows.lf"));
+        if (!lf.open(QIODevice::WriteOnly) || lf.write(rows.join(u'\n').toLatin1() + '\n') <= 0)
+            return 1;
+    }
+
+    BenchHost host;
+    QtEventPump pump;
+    Form1 form(host, pump, QDir::tempPath());
+    form.show();
+    Workspace& ws = form.workspace();
+    ws.listView3.addMany(rows);
+    for (int r = 1; r <= kRows; ++r)
+        ws.listView3.setChecked(r, true); // as the comparison adds them
+    rows.clear();
+    QCoreApplication::processEvents();
+    const QString lf = path("rows.lf");
+    bool allSame = true;
+
+    // Copy: trailing blanks trimmed, CR LF after every line.
+    const Measured copy = measure(pump, [&] { CopyListviewToClipboard(ws.listView3, pump, host); });
+    QByteArray copyRef;
+    const double copyAwk =
+        bestTool(u"awk '{sub(/ +$/,\"\"); printf \"%s\\r\\n\", $0}' '%1'"_s.arg(lf), &copyRef);
+    const QByteArray copied = QGuiApplication::clipboard()->text().toLatin1();
+    {
+        QFile sameSize(path("copy.same-size"));
+        if (!sameSize.open(QIODevice::WriteOnly) || sameSize.write(copied) != copied.size())
+            return 1;
+    }
+    const double copyCp = bestTool(u"cp '%1' '%2'"_s.arg(path("copy.same-size"), path("copy.cp")));
+    allSame &= printRow("copy to clipboard", copy, copyCp, copyAwk, copied == copyRef);
+
+    // Aligned text file.
+    const QString txt = path("results.txt");
+    const Measured aligned =
+        measure(pump, [&] { SaveListviewProperlySpaced(ws, ws.listView3, txt, &ws.progressBar1); });
+    const double alignedAwk = bestTool(
+        u"awk 'NR==FNR{if(length($0)>w)w=length($0);next} FNR==1{f=\"%-\" w \"s\\t\\r\\n\"; "
+        u"printf f, \"Results\"} {printf f, $0}' w=7 '%1' '%1' > '%2'"_s.arg(lf, path("ref.txt")));
+    const double alignedCp = bestTool(u"cp '%1' '%2'"_s.arg(txt, path("cp.txt")));
+    allSame &= printRow("save as text file", aligned, alignedCp, alignedAwk,
+                        readAll(txt) == readAll(path("ref.txt")));
+
+    // Comma-delimited file.
+    const QString csv = path("results.csv");
+    const Measured comma = measure(
+        pump, [&] { SaveListviewAsCommaDelimToFile(ws, ws.listView3, csv, &ws.progressBar1); });
+    const double commaAwk =
+        bestTool(u"awk 'NR>1{printf \",\\r\\n\"} {printf \"%s\", $0} END{printf \"\\r\\n\"}' "
+                 u"'%1' > '%2'"_s.arg(lf, path("ref.csv")));
+    const double pasteJoin = bestTool(u"paste -sd, '%1' > '%2'"_s.arg(lf, path("paste.csv")));
+    const double commaCp = bestTool(u"cp '%1' '%2'"_s.arg(csv, path("cp.csv")));
+    allSame &= printRow("save comma delimited", comma, commaCp, commaAwk,
+                        readAll(csv) == readAll(path("ref.csv")));
+    std::printf("paste -sd, (one joined line, not the same bytes): %.3f s\n", pasteJoin);
+
+    std::printf("rows: %d; text file %lld bytes, comma file %lld bytes; error reports: %d\n", kRows,
+                static_cast<long long>(QFileInfo(txt).size()),
+                static_cast<long long>(QFileInfo(csv).size()), host.errorReports);
+    std::printf("peak memory: %.0f MiB\n", peakMemoryMiB());
+    return allSame && host.errorReports == 0 ? 0 : 1;
+}
