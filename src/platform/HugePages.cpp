@@ -20,7 +20,13 @@ void restartWithHugePageHeap(char** argv)
     std::string tunables = current && *current ? std::string(current) + ":" + kTunable : kTunable;
     if (setenv("GLIBC_TUNABLES", tunables.c_str(), 1) != 0)
         return;
-    execv("/proc/self/exe", argv);
+    // Restart the very same file, under its own name so the process keeps its name.
+    char path[4096];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
+    if (length <= 0)
+        return;
+    path[length] = '\0';
+    execv(path, argv);
     // The restart failed: go on as we are.
 #else
     (void)argv;

@@ -211,7 +211,8 @@ void Form1::centreOnScreen()
         return;
     const QRect available = screen->availableGeometry();
     const QSize outer = frameGeometry().size();
-    move(available.center() - QPoint(outer.width() / 2, outer.height() / 2));
+    move(available.x() + (available.width() - outer.width()) / 2,
+         available.y() + (available.height() - outer.height()) / 2);
 }
 
 // The pointer is set on the window alone: its controls set none of their own (the header
