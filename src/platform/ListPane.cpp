@@ -115,11 +115,17 @@ void ListPane::addMany(QList<QString> texts)
     m_checked.resize(m_checked.size() + static_cast<size_t>(texts.size()), 0);
     if (!m_subItems.isEmpty())
         m_subItems.resize(m_subItems.size() + texts.size());
-    if (m_texts.isEmpty())
+    if (m_texts.isEmpty() && m_texts.capacity() <= texts.capacity())
         m_texts = std::move(texts);
     else
         m_texts.append(std::move(texts));
     rowsAppended();
+}
+
+void ListPane::reserve(qsizetype rows)
+{
+    m_texts.reserve(m_texts.size() + rows);
+    m_checked.reserve(m_checked.size() + static_cast<size_t>(rows));
 }
 
 void ListPane::remove(int position)

@@ -41,6 +41,8 @@ public:
 
     void add(const QString& text, bool checked = false);
     void addMany(QList<QString> texts);
+    // Makes room for `rows` more rows, so appending them moves none of the rows held.
+    void reserve(qsizetype rows);
     void remove(int position);
     void clear();
 
