@@ -39,44 +39,55 @@ void openForReading(QFile& file)
         throw AppError(file.errorString());
 }
 
-// Appends the next block of the file to `bytes`; false once the end was reached.
-// Reads until a read returns nothing rather than trusting the size, which files
-// such as those under /proc report as 0.
-bool readBlock(QFile& file, QByteArray& bytes)
+// A list file's bytes as read so far, and how many line ends they hold.
+struct ListFileBytes
 {
-    const qsizetype before = bytes.size();
-    bytes.resize(before + kListFileBlockBytes);
-    const qint64 got = file.read(bytes.data() + before, kListFileBlockBytes);
+    QByteArray bytes;
+    qsizetype lineEnds = 0;
+};
+
+// Appends the next block of the file; false once the end was reached. Reads until a
+// read returns nothing rather than trusting the size, which files such as those under
+// /proc report as 0.
+bool readBlock(QFile& file, ListFileBytes& read)
+{
+    const qsizetype before = read.bytes.size();
+    read.bytes.resize(before + kListFileBlockBytes);
+    const qint64 got = file.read(read.bytes.data() + before, kListFileBlockBytes);
     if (got < 0) {
-        bytes.resize(before);
+        read.bytes.resize(before);
         throw AppError(file.errorString());
     }
-    bytes.resize(before + static_cast<qsizetype>(got));
+    read.bytes.resize(before + static_cast<qsizetype>(got));
+    read.lineEnds += countLineEnds(QByteArrayView(read.bytes).sliced(before));
     return got > 0;
 }
 
 // Reads the whole file, yielding before each block; false when a read failed.
-bool readWholeFile(Trap& trap, EventPump& pump, QFile& file, QByteArray& bytes)
+bool readWholeFile(Trap& trap, EventPump& pump, QFile& file, ListFileBytes& read)
 {
     const qint64 size = file.size();
     if (size > 0 && size < std::numeric_limits<qsizetype>::max() - kListFileBlockBytes)
-        bytes.reserve(static_cast<qsizetype>(size) + kListFileBlockBytes);
+        read.bytes.reserve(static_cast<qsizetype>(size) + kListFileBlockBytes);
     bool more = true;
     while (more) { // [104] until the end of the file
         trap.loopStep(106, [&] { pump.yield(); });
-        if (!trap.loopStep(108, [&] { more = readBlock(file, bytes); }))
+        if (!trap.loopStep(108, [&] { more = readBlock(file, read); }))
             return false;
     }
     return true;
 }
 
 // Appends the lines to the pane a batch at a time, yielding before each batch.
-void appendLines(Trap& trap, EventPump& pump, ListPane& pane, const QByteArray& bytes)
+void appendLines(Trap& trap, EventPump& pump, ListPane& pane, const ListFileBytes& read)
 {
-    ListFileLines lines(bytes);
+    // Room for every item at once: growing a long pane batch by batch would move its rows.
+    if (!trap.step(110, [&] { pane.reserve(countItems(read.bytes, read.lineEnds)); }))
+        return;
+    ListFileLines lines(read.bytes);
     while (!lines.atEnd()) {
         trap.loopStep(106, [&] { pump.yield(); });
-        if (!trap.loopStep(110, [&] { pane.addMany(lines.nextBatch()); }))
+        if (!trap.loopStep(110, [&] { pane.addMany(lines.nextBatch(kListFileBatchBytes)); }))
             return;
     }
 }
@@ -165,9 +176,9 @@ void FileToListbox(Workspace& ws, ListPane& pane, const QString& path)
     QFile file(path);
     if (!trap.step(102, [&] { openForReading(file); }))
         return;
-    QByteArray bytes;
-    if (readWholeFile(trap, ws.pump, file, bytes))
-        appendLines(trap, ws.pump, pane, bytes);
+    ListFileBytes read;
+    if (readWholeFile(trap, ws.pump, file, read))
+        appendLines(trap, ws.pump, pane, read);
     trap.step(112, [&] { file.close(); });
 }
 

@@ -6,13 +6,25 @@
 
 namespace pq {
 
-// How much of a list file is read, or turned into items, between two yields.
+// How much of a list file is read in one go between two yields.
 constexpr qsizetype kListFileBlockBytes = qsizetype(1) << 20;
+// How many bytes of lines become items in one go between two yields.
+constexpr qsizetype kListFileBatchBytes = qsizetype(1) << 18;
+
+// How many line ends (CRs) the bytes hold; counted block by block as a file is read.
+qsizetype countLineEnds(QByteArrayView bytes);
+// How many items a whole list file makes, from its bytes and their count of line ends.
+qsizetype countItems(QByteArrayView bytes, qsizetype lineEnds);
 
 // Splits the bytes of a list file into items, a batch of whole lines at a time.
 // A line ends at CR LF or at a lone CR; a lone LF stays inside the item. The last line
 // counts without a line end, and a line end at the very end adds no empty item.
 // Bytes are decoded as Windows-1252, so no byte is lost.
+//
+// A batch is decoded into one string and its items share that string's storage (each
+// followed by a NUL written over its line end), so a million short items cost one
+// 24-byte handle each instead of one heap block each. Changing an item copies it first,
+// as with any shared string.
 class ListFileLines
 {
 public:
@@ -21,9 +33,12 @@ public:
     bool atEnd() const { return m_pos >= m_bytes.size(); }
     // The items of the next lines: at least one, and further ones until at least
     // `batchBytes` bytes were taken (the line crossing that mark is taken whole).
-    QList<QString> nextBatch(qsizetype batchBytes = kListFileBlockBytes);
+    QList<QString> nextBatch(qsizetype batchBytes = kListFileBatchBytes);
 
 private:
+    // Where the batch that starts at m_pos ends: after the first line end at or past the mark.
+    qsizetype batchEnd(qsizetype batchBytes) const;
+
     QByteArrayView m_bytes;
     qsizetype m_pos = 0;
 };
