@@ -3,6 +3,8 @@
 // size and against awk producing the same bytes, which ours must equal.
 #include "BenchSupport.h"
 
+#include "platform/HugePages.h"
+
 #include "app/gui/Form1.h"
 #include "export/SaveComma.h"
 #include "export/SaveList.h"
@@ -95,6 +97,7 @@ bool printRow(const char* what, const Measured& ours, double cp, double awk, boo
 
 int main(int argc, char* argv[])
 {
+    restartWithHugePageHeap(argv); // as the program itself does
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -3,6 +3,8 @@
 // file with `wc -l` and `cat` in the same run.
 #include "BenchSupport.h"
 
+#include "platform/HugePages.h"
+
 #include "app/gui/Form1.h"
 #include "platform/gui/QtEventPump.h"
 #include "platform/gui/QtHost.h"
@@ -73,6 +75,7 @@ double bestOf(const QString& command, QByteArray* output = nullptr)
 
 int main(int argc, char* argv[])
 {
+    restartWithHugePageHeap(argv); // as the program itself does
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
