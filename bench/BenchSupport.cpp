@@ -72,7 +72,8 @@ uint64_t LineGenerator::next()
 
 QString LineGenerator::line(int minLength, int maxLength)
 {
-    static const char16_t alphabet[] = u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ";
+    static const char16_t alphabet[] =
+        u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ";
     constexpr uint64_t kAlphabetSize = sizeof(alphabet) / sizeof(alphabet[0]) - 1;
     const int length = minLength + static_cast<int>(next() % uint64_t(maxLength - minLength + 1));
     QString text(length, Qt::Uninitialized);

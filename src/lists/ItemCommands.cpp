@@ -29,7 +29,8 @@ void addOneItem(Workspace& ws, ListPane& pane, const QString& location)
 {
     Trap trap(ws.host, location);
     QString typed;
-    trap.step(100, [&] { typed = ws.host.inputBox(QStringLiteral("Enter item to add: "), ws.appTitle); });
+    trap.step(
+        100, [&] { typed = ws.host.inputBox(QStringLiteral("Enter item to add: "), ws.appTitle); });
     bool empty = false;
     trap.step(102, [&] { empty = typed.isEmpty(); });
     if (!empty)

@@ -82,8 +82,8 @@ private:
         int widthTwips = 1440;
     };
 
-    int rowIndex(int position) const;   // throws unless 1 <= position <= count()
-    int columnIndex(int column) const;  // throws unless 1 <= column <= columnHeaderCount()
+    int rowIndex(int position) const;  // throws unless 1 <= position <= count()
+    int columnIndex(int column) const; // throws unless 1 <= column <= columnHeaderCount()
     void rowsAppended();
     void changed() { ++m_revision; }
 

@@ -92,19 +92,30 @@ void Form1::createControls()
     m_panes[1] = addPane(QStringLiteral("ListView2"), m_ws->listView2, {120, 3030, 7800, 1815}, 12);
     m_panes[2] = addPane(QStringLiteral("ListView3"), m_ws->listView3, {8040, 1140, 7800, 3720}, 0);
 
-    addButton(u"PushButton3"_s, u"Load List From Text File"_s, {120, 2030, 3840, 405}, 7, PushButton3_Click);
-    addButton(u"PushButton7"_s, u"Add One Item To List 1"_s, {4080, 2030, 3840, 405}, 10, PushButton7_Click);
+    addButton(u"PushButton3"_s, u"Load List From Text File"_s, {120, 2030, 3840, 405}, 7,
+              PushButton3_Click);
+    addButton(u"PushButton7"_s, u"Add One Item To List 1"_s, {4080, 2030, 3840, 405}, 10,
+              PushButton7_Click);
     addButton(u"PushButton1"_s, u"Clear List"_s, {120, 2530, 3840, 405}, 9, PushButton1_Click);
-    addButton(u"PushButton20"_s, u"Load Sample/Example Data"_s, {4080, 2530, 3840, 405}, 8, PushButton20_Click);
-    addButton(u"PushButton2"_s, u"Load List From Text File"_s, {120, 4950, 3840, 405}, 13, PushButton2_Click);
-    addButton(u"PushButton12"_s, u"Add One Item To List 2"_s, {4080, 4950, 3840, 405}, 16, PushButton12_Click);
+    addButton(u"PushButton20"_s, u"Load Sample/Example Data"_s, {4080, 2530, 3840, 405}, 8,
+              PushButton20_Click);
+    addButton(u"PushButton2"_s, u"Load List From Text File"_s, {120, 4950, 3840, 405}, 13,
+              PushButton2_Click);
+    addButton(u"PushButton12"_s, u"Add One Item To List 2"_s, {4080, 4950, 3840, 405}, 16,
+              PushButton12_Click);
     addButton(u"PushButton5"_s, u"Clear List"_s, {120, 5460, 3840, 405}, 15, PushButton5_Click);
-    addButton(u"PushButton4"_s, u"Load Sample/Example Data"_s, {4080, 5460, 3840, 405}, 14, PushButton4_Click);
-    addButton(u"PushButton11"_s, u"Start Comparing and Finding Matches"_s, {8040, 120, 7800, 405}, 5, PushButton11_Click);
-    addButton(u"PushButton8"_s, u"Save Results As Text File"_s, {8040, 4950, 3840, 405}, 2, PushButton8_Click);
-    addButton(u"PushButton9"_s, u"Save As Comma Delimited"_s, {12000, 4950, 3840, 405}, 3, PushButton9_Click);
-    addButton(u"PushButton6"_s, u"Copy Results To Clipboard"_s, {8040, 5460, 3840, 405}, 6, PushButton6_Click);
-    addButton(u"PushButton10"_s, u"Clear Results"_s, {12000, 5460, 3840, 405}, 4, PushButton10_Click);
+    addButton(u"PushButton4"_s, u"Load Sample/Example Data"_s, {4080, 5460, 3840, 405}, 14,
+              PushButton4_Click);
+    addButton(u"PushButton11"_s, u"Start Comparing and Finding Matches"_s, {8040, 120, 7800, 405},
+              5, PushButton11_Click);
+    addButton(u"PushButton8"_s, u"Save Results As Text File"_s, {8040, 4950, 3840, 405}, 2,
+              PushButton8_Click);
+    addButton(u"PushButton9"_s, u"Save As Comma Delimited"_s, {12000, 4950, 3840, 405}, 3,
+              PushButton9_Click);
+    addButton(u"PushButton6"_s, u"Copy Results To Clipboard"_s, {8040, 5460, 3840, 405}, 6,
+              PushButton6_Click);
+    addButton(u"PushButton10"_s, u"Clear Results"_s, {12000, 5460, 3840, 405}, 4,
+              PushButton10_Click);
 
     m_progress = new ProgressBarView(m_ws->progressBar1, this);
     m_progress->setObjectName(QStringLiteral("ProgressBar1"));
@@ -124,7 +135,8 @@ void Form1::addButton(const QString& name, const QString& caption, QRect twips, 
     button->setMouseTracking(true);
     button->setAttribute(Qt::WA_NoMousePropagation);
     button->installEventFilter(this);
-    connect(button, &QPushButton::clicked, this, [this, command] { runCommand([this, command] { command(*m_ws); }); });
+    connect(button, &QPushButton::clicked, this,
+            [this, command] { runCommand([this, command] { command(*m_ws); }); });
     m_buttons.insert(name, button);
     m_tabOrder.insert(tabOrder, button);
 }
@@ -135,8 +147,8 @@ ListPaneView* Form1::addPane(const QString& name, ListPane& pane, QRect twips, i
     view->setObjectName(name);
     view->setFont(arialBold(9));
     view->setGeometry(pixels(twips));
-    view->setToolTip(QStringLiteral(
-        "Double-click item to remove it. Move | line to right and out of window to reveal full names."));
+    view->setToolTip(QStringLiteral("Double-click item to remove it. Move | line to right and out "
+                                    "of window to reveal full names."));
     view->setAttribute(Qt::WA_NoMousePropagation);
     // A move with no button held reaches only widgets that track the mouse, and goes no
     // further than the first widget under the pointer: the header draws itself on a
@@ -156,18 +168,23 @@ ListPaneView* Form1::addPane(const QString& name, ListPane& pane, QRect twips, i
 
 void Form1::connectGestures()
 {
-    connect(m_panes[0], &ListPaneView::doubleClickedPane, this,
-            [this] { runGesture(u"Form1.ListView1_DblClick"_s, [this] { ListView1_DblClick(*m_ws); }); });
-    connect(m_panes[1], &ListPaneView::doubleClickedPane, this,
-            [this] { runGesture(u"Form1.ListView2_DblClick"_s, [this] { ListView2_DblClick(*m_ws); }); });
+    connect(m_panes[0], &ListPaneView::doubleClickedPane, this, [this] {
+        runGesture(u"Form1.ListView1_DblClick"_s, [this] { ListView1_DblClick(*m_ws); });
+    });
+    connect(m_panes[1], &ListPaneView::doubleClickedPane, this, [this] {
+        runGesture(u"Form1.ListView2_DblClick"_s, [this] { ListView2_DblClick(*m_ws); });
+    });
     connect(m_panes[0], &ListPaneView::keyDown, this, [this](int key, int shift) {
-        runGesture(u"Form1.ListView1_KeyDown"_s, [=, this] { ListView1_KeyDown(*m_ws, key, shift); });
+        runGesture(u"Form1.ListView1_KeyDown"_s,
+                   [=, this] { ListView1_KeyDown(*m_ws, key, shift); });
     });
     connect(m_panes[1], &ListPaneView::keyDown, this, [this](int key, int shift) {
-        runGesture(u"Form1.ListView2_KeyDown"_s, [=, this] { ListView2_KeyDown(*m_ws, key, shift); });
+        runGesture(u"Form1.ListView2_KeyDown"_s,
+                   [=, this] { ListView2_KeyDown(*m_ws, key, shift); });
     });
     connect(m_panes[2], &ListPaneView::keyDown, this, [this](int key, int shift) {
-        runGesture(u"Form1.ListView3_KeyDown"_s, [=, this] { ListView3_KeyDown(*m_ws, key, shift); });
+        runGesture(u"Form1.ListView3_KeyDown"_s,
+                   [=, this] { ListView3_KeyDown(*m_ws, key, shift); });
     });
 }
 

@@ -68,7 +68,7 @@ MessageAnswer QtHost::messageBox(const MessageRequest& request)
     box.setTextFormat(Qt::PlainText);
     box.setText(displayText(request.text));
     box.setIcon(request.icon == MessageIcon::Exclamation ? QMessageBox::Warning
-                                                          : QMessageBox::NoIcon);
+                                                         : QMessageBox::NoIcon);
     if (request.buttons == MessageButtons::YesNo)
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     else
@@ -87,8 +87,8 @@ MessageAnswer QtHost::messageBox(const MessageRequest& request)
 QString QtHost::inputBox(const QString& prompt, const QString& title)
 {
     bool ok = false;
-    const QString text = QInputDialog::getText(m_parent, title, prompt, QLineEdit::Normal,
-                                               QString(), &ok);
+    const QString text =
+        QInputDialog::getText(m_parent, title, prompt, QLineEdit::Normal, QString(), &ok);
     return ok ? text : QString();
 }
 
