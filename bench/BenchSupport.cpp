@@ -1,5 +1,7 @@
 #include "BenchSupport.h"
 
+#include "platform/HugePages.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -7,6 +9,13 @@
 #include <cstdio>
 
 namespace pq::bench {
+
+void prepareProcess(char** argv)
+{
+    restartWithHugePageHeap(argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
 
 double timeSeconds(const std::function<void()>& work)
 {

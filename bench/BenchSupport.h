@@ -9,6 +9,10 @@
 
 namespace pq::bench {
 
+// Starts a benchmark process as the program starts: with the program's allocator settings
+// (this may restart the process), and on the offscreen platform unless another is chosen.
+void prepareProcess(char** argv);
+
 // Seconds taken by `work`.
 double timeSeconds(const std::function<void()>& work);
 

@@ -3,7 +3,6 @@
 #include "BenchSupport.h"
 
 #include "app/gui/Form1.h"
-#include "platform/HugePages.h"
 #include "platform/gui/QtEventPump.h"
 #include "platform/gui/QtHost.h"
 
@@ -64,9 +63,7 @@ bool writeLf(const QString& path, const QStringList& lines)
 
 int main(int argc, char* argv[])
 {
-    restartWithHugePageHeap(argv); // as the program itself does
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    prepareProcess(argv);
     QApplication app(argc, argv);
     QTemporaryDir dir;
     const Lists lists = generate();

@@ -3,8 +3,6 @@
 // size and against awk producing the same bytes, which ours must equal.
 #include "BenchSupport.h"
 
-#include "platform/HugePages.h"
-
 #include "app/gui/Form1.h"
 #include "export/SaveComma.h"
 #include "export/SaveList.h"
@@ -97,9 +95,7 @@ bool printRow(const char* what, const Measured& ours, double cp, double awk, boo
 
 int main(int argc, char* argv[])
 {
-    restartWithHugePageHeap(argv); // as the program itself does
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    prepareProcess(argv);
     QApplication app(argc, argv);
     QTemporaryDir dir;
     const auto path = [&](const char* name) { return dir.filePath(QString::fromLatin1(name)); };

@@ -3,8 +3,6 @@
 // file with `wc -l` and `cat` in the same run.
 #include "BenchSupport.h"
 
-#include "platform/HugePages.h"
-
 #include "app/gui/Form1.h"
 #include "platform/gui/QtEventPump.h"
 #include "platform/gui/QtHost.h"
@@ -75,9 +73,7 @@ double bestOf(const QString& command, QByteArray* output = nullptr)
 
 int main(int argc, char* argv[])
 {
-    restartWithHugePageHeap(argv); // as the program itself does
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    prepareProcess(argv);
     QApplication app(argc, argv);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("list.txt"));
