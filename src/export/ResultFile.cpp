@@ -216,4 +216,30 @@ void reportReplacedCharacters(Workspace& ws, qsizetype lines)
                       u"in the file.");
 }
 
+void closeResultFile(EventPump& pump, ResultFileWriter& out, ResultTarget& target,
+                     WritingProgress& progress, WriterSteps& steps, ClosingLabels labels)
+{
+    steps.at(labels.close);
+    out.finish();
+    target.flush(pump);
+    steps.at(labels.done);
+    progress.done();
+    steps.at(labels.close);
+    target.commit();
+    steps.at(labels.rest);
+    progress.rest();
+}
+
+void finishExport(Workspace& ws, bool written, const ResultFileWriter* out, ResultTarget& target,
+                  WritingProgress& progress)
+{
+    if (!written) {
+        target.discard();
+        progress.rest();
+        return;
+    }
+    if (out)
+        reportReplacedCharacters(ws, out->linesWithReplacements());
+}
+
 } // namespace pq

@@ -165,4 +165,22 @@ template <typename Use> void withCell(const ListPane& pane, int row, int column,
 // After a save in which some lines had characters written as "?", says how many.
 void reportReplacedCharacters(Workspace& ws, qsizetype lines);
 
+// The labels of a writer's closing steps: closing the file, "Done.", and the bar's rest.
+struct ClosingLabels
+{
+    int close;
+    int done;
+    int rest;
+};
+
+// Ends a written file: its bytes are on disk before the bar says "Done.", then the file
+// replaces any old one and the bar returns to rest.
+void closeResultFile(EventPump& pump, ResultFileWriter& out, ResultTarget& target,
+                     WritingProgress& progress, WriterSteps& steps, ClosingLabels labels);
+
+// After an export: one that was not written whole is thrown away and the bar returns to
+// rest; otherwise the user learns of any characters written as "?".
+void finishExport(Workspace& ws, bool written, const ResultFileWriter* out, ResultTarget& target,
+                  WritingProgress& progress);
+
 } // namespace pq

@@ -71,25 +71,10 @@ void saveCommaDelimited(Workspace& ws, ListPane& pane, const QString& path, Resu
         if (pane.columnHeaderCount() > 1)
             writeColumnLine(pane, *out, steps);
         writeRows(ws, pane, *out, progress, steps);
-        // The bytes are on disk before the bar says "Done.".
-        steps.at(182);
-        out->finish();
-        target.flush(ws.pump);
-        steps.at(176);
-        progress.done();
-        steps.at(182);
-        target.commit();
-        steps.at(188);
-        progress.rest();
+        closeResultFile(ws.pump, *out, target, progress, steps, {182, 176, 188});
     });
-    if (declined)
-        return;
-    if (!written) {
-        target.discard();
-        progress.rest();
-        return;
-    }
-    reportReplacedCharacters(ws, out->linesWithReplacements());
+    if (!declined)
+        finishExport(ws, written, out ? &*out : nullptr, target, progress);
 }
 
 } // namespace

@@ -100,23 +100,9 @@ void saveAligned(Workspace& ws, ListPane& pane, const QString& path, ResultTarge
         steps.at(172);
         progress.stage(20);
         writeTickedRows(ws, pane, widths, *out, progress, steps);
-        // The bytes are on disk before the bar says "Done.".
-        steps.at(232);
-        out->finish();
-        target.flush(ws.pump);
-        steps.at(226);
-        progress.done();
-        steps.at(232);
-        target.commit();
-        steps.at(238);
-        progress.rest();
+        closeResultFile(ws.pump, *out, target, progress, steps, {232, 226, 238});
     });
-    if (!written) {
-        target.discard();
-        progress.rest();
-        return;
-    }
-    reportReplacedCharacters(ws, out->linesWithReplacements());
+    finishExport(ws, written, out ? &*out : nullptr, target, progress);
 }
 
 } // namespace
