@@ -1,7 +1,6 @@
 #include "BenchSupport.h"
 
-#include "platform/HugePages.h"
-
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -10,11 +9,28 @@
 
 namespace pq::bench {
 
-void prepareProcess(char** argv)
+BenchApp::BenchApp(int argc, char** argv) : m_args(argv, argv + argc)
 {
-    restartWithHugePageHeap(argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static char platformOption[] = "-platform";
+    static char offscreen[] = "offscreen";
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        m_args.push_back(platformOption);
+        m_args.push_back(offscreen);
+    }
+    m_argc = static_cast<int>(m_args.size());
+    m_args.push_back(nullptr);
+    m_app = std::make_unique<QApplication>(m_argc, m_args.data());
+}
+
+BenchApp::~BenchApp() = default;
+
+MessageAnswer BenchHost::messageBox(const MessageRequest& request)
+{
+    if (request.title == u"Application Error") {
+        ++errorReports;
+        std::fprintf(stderr, "%s\n", qPrintable(request.text));
+    }
+    return request.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
 }
 
 double timeSeconds(const std::function<void()>& work)
@@ -29,10 +45,6 @@ ToolRun runTool(const QString& shellCommand)
 {
     ToolRun run;
     QProcess process;
-    // The tools run as they normally do, without the allocator settings of this process.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("GLIBC_TUNABLES"));
-    process.setProcessEnvironment(environment);
     QElapsedTimer timer;
     timer.start();
     process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), shellCommand});

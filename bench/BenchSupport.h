@@ -1,17 +1,47 @@
 #pragma once
 
+#include "app/QtHost.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <vector>
+
+class QApplication;
 
 namespace pq::bench {
 
-// Starts a benchmark process as the program starts: with the program's allocator settings
-// (this may restart the process), and on the offscreen platform unless another is chosen.
-void prepareProcess(char** argv);
+// The application of a benchmark: on the offscreen platform unless the environment names
+// another, chosen by argument so that the tools the benchmark starts see the environment
+// it was started with.
+class BenchApp
+{
+public:
+    BenchApp(int argc, char** argv);
+    ~BenchApp();
+
+private:
+    std::vector<char*> m_args;
+    int m_argc = 0;
+    std::unique_ptr<QApplication> m_app;
+};
+
+// The real dialogs and clipboard, except that messages are answered (Yes, OK) and error
+// reports counted and printed instead of shown, the open dialog answers with
+// `chosenFile`, and start-up never draws the home-page launch.
+class BenchHost : public QtHost
+{
+public:
+    QString chosenFile;
+    int errorReports = 0;
+    MessageAnswer messageBox(const MessageRequest& request) override;
+    void showOpen(CommonDialog& dialog) override { dialog.fileName = chosenFile; }
+    double rnd() override { return 0.5; }
+};
 
 // Seconds taken by `work`.
 double timeSeconds(const std::function<void()>& work);

@@ -2,9 +2,8 @@
 // real (offscreen) window, and the same lists with awk, in one run.
 #include "BenchSupport.h"
 
-#include "app/gui/Form1.h"
-#include "platform/gui/QtEventPump.h"
-#include "platform/gui/QtHost.h"
+#include "app/Form1.h"
+#include "app/QtEventPump.h"
 
 #include <QApplication>
 #include <QDir>
@@ -63,10 +62,9 @@ bool writeLf(const QString& path, const QStringList& lines)
 
 int main(int argc, char* argv[])
 {
-    prepareProcess(argv);
-    QApplication app(argc, argv);
+    BenchApp app(argc, argv);
     QTemporaryDir dir;
-    const Lists lists = generate();
+    Lists lists = generate();
     const QString path1 = dir.filePath(QStringLiteral("list1.txt"));
     const QString path2 = dir.filePath(QStringLiteral("list2.txt"));
     if (!writeLf(path1, lists.list1) || !writeLf(path2, lists.list2)) {
@@ -77,13 +75,15 @@ int main(int argc, char* argv[])
     const ToolRun awk =
         runTool(QStringLiteral("awk 'NR==FNR{a[$0];next} ($0 in a)' '%1' '%2'").arg(path2, path1));
 
-    QtHost host;
+    BenchHost host;
     QtEventPump pump;
     Form1 form(host, pump, QDir::tempPath());
+    form.load();
     form.show();
     Workspace& ws = form.workspace();
     ws.listView1.addMany(lists.list1);
     ws.listView2.addMany(lists.list2);
+    lists = {}; // the panes hold copies; only they count for the comparison's memory
     QCoreApplication::processEvents();
 
     pump.resetLongestGap();

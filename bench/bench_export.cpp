@@ -3,12 +3,12 @@
 // size and against awk producing the same bytes, which ours must equal.
 #include "BenchSupport.h"
 
-#include "app/gui/Form1.h"
+#include "app/Form1.h"
+#include "app/QtEventPump.h"
+#include "export/ResultFile.h"
 #include "export/SaveComma.h"
 #include "export/SaveList.h"
 #include "match/ResultsCommands.h"
-#include "platform/gui/QtEventPump.h"
-#include "platform/gui/QtHost.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -27,23 +27,6 @@ namespace {
 
 constexpr int kRows = 1000000;
 constexpr int kRuns = 3;
-
-// The real clipboard; messages are answered instead of shown (error reports counted), and start-up
-// never draws the home-page launch.
-class BenchHost : public QtHost
-{
-public:
-    int errorReports = 0;
-    MessageAnswer messageBox(const MessageRequest& request) override
-    {
-        if (request.title == u"Application Error") {
-            ++errorReports;
-            std::fprintf(stderr, "%s\n", qPrintable(request.text));
-        }
-        return request.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
-    }
-    double rnd() override { return 0.5; }
-};
 
 QByteArray readAll(const QString& path)
 {
@@ -95,8 +78,7 @@ bool printRow(const char* what, const Measured& ours, double cp, double awk, boo
 
 int main(int argc, char* argv[])
 {
-    prepareProcess(argv);
-    QApplication app(argc, argv);
+    BenchApp app(argc, argv);
     QTemporaryDir dir;
     const auto path = [&](const char* name) { return dir.filePath(QString::fromLatin1(name)); };
 
@@ -114,6 +96,7 @@ int main(int argc, char* argv[])
     BenchHost host;
     QtEventPump pump;
     Form1 form(host, pump, QDir::tempPath());
+    form.load();
     form.show();
     Workspace& ws = form.workspace();
     ws.listView3.addMany(rows);
@@ -125,7 +108,7 @@ int main(int argc, char* argv[])
     bool allSame = true;
 
     // Copy: trailing blanks trimmed, CR LF after every line.
-    const Measured copy = measure(pump, [&] { CopyListviewToClipboard(ws.listView3, pump, host); });
+    const Measured copy = measure(pump, [&] { CopyListviewToClipboard(ws.listView3, ws.runtime); });
     QByteArray copyRef;
     const double copyAwk =
         bestTool(u"awk '{sub(/ +$/,\"\"); printf \"%s\\r\\n\", $0}' '%1'"_s.arg(lf), &copyRef);
@@ -140,8 +123,10 @@ int main(int argc, char* argv[])
 
     // Aligned text file.
     const QString txt = path("results.txt");
-    const Measured aligned =
-        measure(pump, [&] { SaveListviewProperlySpaced(ws, ws.listView3, txt, &ws.progressBar1); });
+    const Measured aligned = measure(pump, [&] {
+        ResultFile file(txt);
+        SaveListviewProperlySpaced(ws.listView3, file, &ws.progressBar1, ws.runtime);
+    });
     const double alignedAwk = bestTool(
         u"awk 'NR==FNR{if(length($0)>w)w=length($0);next} FNR==1{f=\"%-\" w \"s\\t\\r\\n\"; "
         u"printf f, \"Results\"} {printf f, $0}' w=7 '%1' '%1' > '%2'"_s.arg(lf, path("ref.txt")));
@@ -151,8 +136,10 @@ int main(int argc, char* argv[])
 
     // Comma-delimited file.
     const QString csv = path("results.csv");
-    const Measured comma = measure(
-        pump, [&] { SaveListviewAsCommaDelimToFile(ws, ws.listView3, csv, &ws.progressBar1); });
+    const Measured comma = measure(pump, [&] {
+        ResultFile file(csv);
+        SaveListviewAsCommaDelimToFile(ws.listView3, file, &ws.progressBar1, ws.runtime);
+    });
     const double commaAwk =
         bestTool(u"awk 'NR>1{printf \",\\r\\n\"} {printf \"%s\", $0} END{printf \"\\r\\n\"}' "
                  u"'%1' > '%2'"_s.arg(lf, path("ref.csv")));

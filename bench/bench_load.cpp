@@ -3,9 +3,8 @@
 // file with `wc -l` and `cat` in the same run.
 #include "BenchSupport.h"
 
-#include "app/gui/Form1.h"
-#include "platform/gui/QtEventPump.h"
-#include "platform/gui/QtHost.h"
+#include "app/Form1.h"
+#include "app/QtEventPump.h"
 
 #include <QApplication>
 #include <QDir>
@@ -23,16 +22,6 @@ namespace {
 
 constexpr int kLines = 1000000;
 constexpr int kRuns = 3;
-
-// The real host, but the open dialog answers with the benchmark's file and start-up never
-// draws the home-page launch.
-class BenchHost : public QtHost
-{
-public:
-    QString chosenFile;
-    void showOpen(CommonDialog& dialog) override { dialog.fileName = chosenFile; }
-    double rnd() override { return 0.5; }
-};
 
 // Writes the lines a chunk at a time, so the generator's strings never pile up in memory.
 bool writeListFile(const QString& path, QStringList& firstLines)
@@ -73,8 +62,7 @@ double bestOf(const QString& command, QByteArray* output = nullptr)
 
 int main(int argc, char* argv[])
 {
-    prepareProcess(argv);
-    QApplication app(argc, argv);
+    BenchApp app(argc, argv);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("list.txt"));
     QStringList firstLines;
@@ -93,6 +81,7 @@ int main(int argc, char* argv[])
     host.chosenFile = path;
     QtEventPump pump;
     Form1 form(host, pump, QDir::tempPath());
+    form.load();
     form.show();
     Workspace& ws = form.workspace();
     QPushButton* load = form.button(QStringLiteral("PushButton3"));

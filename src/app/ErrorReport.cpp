@@ -12,23 +12,14 @@ QString errorReportText(const QString& description, const QString& location, int
            AppInfo::supportEmail();
 }
 
-void ErrorReport(Host& host, const QString& description, const QString& location, int label)
+void ErrorReport::report(const QString& description, const QString& location, int label)
 {
     MessageRequest request;
     request.text = errorReportText(description, location, label);
     request.buttons = MessageButtons::Ok;
     request.icon = MessageIcon::Exclamation;
     request.title = QStringLiteral("Application Error");
-    host.messageBox(request);
-}
-
-void Trap::fail(int label, const QString& description, bool inLoop)
-{
-    if (inLoop && !m_failedLabels.insert(label).second) {
-        m_halted = true;
-        return;
-    }
-    ErrorReport(m_host, description, m_location, label);
+    m_host.messageBox(request);
 }
 
 } // namespace pq

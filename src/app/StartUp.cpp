@@ -1,9 +1,10 @@
 #include "app/StartUp.h"
 
 #include "app/AppInfo.h"
-#include "app/ErrorReport.h"
-#include "app/Workspace.h"
 #include "platform/FileSystem.h"
+#include "platform/Runtime.h"
+#include "platform/Trap.h"
+#include "platform/Workspace.h"
 #include "ui/Skin.h"
 
 #include <QIcon>
@@ -17,12 +18,12 @@ namespace {
 constexpr int kPaneColumnTwips = 7000;
 constexpr int kHomePageDraw = 7;
 
-void openHomePageSometimes(Workspace& ws)
+void openHomePageSometimes(Host& host)
 {
-    ws.host.randomize(ws.host.timer());
-    const int draw = static_cast<int>(std::floor(ws.host.rnd() * 100.0)) + 1;
+    host.randomize(host.timer());
+    const int draw = static_cast<int>(std::floor(host.rnd() * 100.0)) + 1;
     if (draw == kHomePageDraw)
-        ws.host.openInBrowser(AppInfo::homePage());
+        host.openInBrowser(AppInfo::homePage());
 }
 
 } // namespace
@@ -39,26 +40,25 @@ QString appTitleFrom(const QString& productTitle)
     return title;
 }
 
-void SetAppTitle(Workspace& ws, const QString& productTitle)
+void SetAppTitle(Runtime& runtime, const QString& productTitle)
 {
-    ws.appTitle = appTitleFrom(productTitle);
+    runtime.setAppTitle(appTitleFrom(productTitle));
 }
 
 void Form_Load(Workspace& ws)
 {
-    Trap trap(ws.host, QStringLiteral("Form1.Form_Load"));
-    trap.step(102, [&] { ApplySkin(ws); });
+    Runtime& runtime = ws.runtime;
+    Trap trap(runtime.errors(), QStringLiteral("Form1.Form_Load"));
+    trap.step(102, [&] { ApplySkin(ws.window, ws.programFolder); });
     trap.step(104, [&] { ws.window.setCaption(AppInfo::productTitle()); });
     trap.step(104, [&] { ws.window.setIcon(QIcon(QStringLiteral(":/icons/app.png"))); });
-    trap.step(104, [&] { SetAppTitle(ws, AppInfo::productTitle()); });
+    trap.step(104, [&] { SetAppTitle(runtime, AppInfo::productTitle()); });
 
     const QString pointerFile = pathInFolder(ws.programFolder, QStringLiteral("HAND-M.CUR"));
-    bool hasPointerFile = true;
-    trap.step(106, [&] { hasPointerFile = FileExists(pointerFile); });
-    if (hasPointerFile)
+    if (FileExists(pointerFile)) // [106]
         trap.step(108, [&] { ws.mouseIcon = LoadPicture(pointerFile); });
 
-    trap.step(110, [&] { openHomePageSometimes(ws); });
+    trap.step(110, [&] { openHomePageSometimes(runtime.host()); });
 
     struct PaneColumn
     {

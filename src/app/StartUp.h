@@ -4,6 +4,7 @@
 
 namespace pq {
 
+class Runtime;
 struct Workspace;
 
 // The start-up sequence, run once before the window is first shown.
@@ -14,6 +15,6 @@ void Form_Load(Workspace& ws);
 QString appTitleFrom(const QString& productTitle);
 
 // Sets the application title that message boxes without a title of their own show.
-void SetAppTitle(Workspace& ws, const QString& productTitle);
+void SetAppTitle(Runtime& runtime, const QString& productTitle);
 
 } // namespace pq

@@ -1,94 +1,62 @@
 #include "export/SaveComma.h"
 
-#include "app/Workspace.h"
+#include "export/Columns.h"
 #include "export/ResultFile.h"
-#include "platform/EventPump.h"
-
-#include <optional>
+#include "export/WritingProgress.h"
+#include "platform/Runtime.h"
+#include "platform/Trap.h"
 
 namespace pq {
 
 namespace {
 
-void writeColumnLine(const ListPane& pane, ResultFileWriter& out, WriterSteps& steps)
+void writeColumnLine(Trap& trap, const ListPane& pane, ResultFile& file)
 {
-    steps.at(126);
-    const int columns = pane.columnHeaderCount();
+    const int columns = pane.columnHeaderCount(); // [126]
     for (int i = 1; i <= columns; ++i) {
-        steps.at(128);
-        out.append(pane.columnTitle(i));
-        out.appendChar(',');
+        trap.step(128, [&] {
+            file.append(pane.columnTitle(i));
+            file.appendChar(',');
+        });
     }
-    steps.at(132);
-    out.endLine();
+    trap.step(132, [&] { file.endLine(); });
 }
 
 // The counts that decide the commas are read as the pane is at that moment.
-void writeRows(Workspace& ws, const ListPane& pane, ResultFileWriter& out,
-               WritingProgress& progress, WriterSteps& steps)
+void writeRows(Trap& trap, const ListPane& pane, ResultFile& file, WritingProgress& progress,
+               Runtime& runtime)
 {
-    steps.at(134);
-    const int rows = pane.count();
-    for (int j = 1; j <= rows; ++j) {
-        steps.at(136);
-        ws.pump.yield();
-        steps.at(138);
-        progress.row(j, rows);
-        steps.at(152);
-        const int columns = pane.columnHeaderCount();
+    const int rows = pane.count(); // [134]
+    for (int j = 1; j <= rows && !trap.halted(); ++j) {
+        trap.step(136, [&] { runtime.yield(); });
+        trap.step(138, [&] { progress.row(j, rows); });
+        const int columns = pane.columnHeaderCount(); // [152]
         for (int i = 1; i <= columns; ++i) {
-            steps.at(154);
-            withCell(pane, j, i, [&](QStringView cell) { out.append(cell); });
-            steps.at(160);
-            if (i != pane.columnHeaderCount())
-                out.appendChar(',');
+            trap.step(154,
+                      [&] { withCell(pane, j, i, [&](QStringView cell) { file.append(cell); }); });
+            if (i != pane.columnHeaderCount()) // [160]
+                file.appendChar(',');
         }
-        steps.at(166);
-        if (pane.columnHeaderCount() <= 1 && j != pane.count())
-            out.appendChar(',');
-        steps.at(172);
-        out.endLine();
+        if (pane.columnHeaderCount() <= 1 && j != pane.count()) // [166]
+            file.appendChar(',');
+        trap.step(172, [&] { file.endLine(); });
     }
-}
-
-void saveCommaDelimited(Workspace& ws, ListPane& pane, const QString& path, ResultTarget& target,
-                        ProgressBar* progressBar)
-{
-    WriterSteps steps(ws.host, QStringLiteral("SaveComma.SaveListviewAsCommaDelimToFile"));
-    WritingProgress progress(ws.pump, progressBar, path);
-    std::optional<ResultFileWriter> out;
-    bool declined = false;
-    const bool written = steps.run([&] {
-        steps.at(100);
-        declined = !mayOverwrite(ws, path);
-        if (declined)
-            return;
-        steps.at(108);
-        progress.stage(1);
-        steps.at(120);
-        out.emplace(target.create());
-        steps.at(122);
-        if (pane.columnHeaderCount() > 1)
-            writeColumnLine(pane, *out, steps);
-        writeRows(ws, pane, *out, progress, steps);
-        closeResultFile(ws.pump, *out, target, progress, steps, {182, 176, 188});
-    });
-    if (!declined)
-        finishExport(ws, written, out ? &*out : nullptr, target, progress);
 }
 
 } // namespace
 
-void SaveListviewAsCommaDelimToFile(Workspace& ws, ListPane& pane, const QString& path,
-                                    ProgressBar* progressBar)
+bool SaveListviewAsCommaDelimToFile(const ListPane& pane, ResultFile& file,
+                                    ProgressBar* progressBar, Runtime& runtime)
 {
-    saveCommaDelimited(ws, pane, path, *fileTarget(path), progressBar);
-}
-
-void SaveListviewAsCommaDelimToFile(Workspace& ws, ListPane& pane, const QString& path,
-                                    QIODevice& device, ProgressBar* progressBar)
-{
-    saveCommaDelimited(ws, pane, path, *deviceTarget(device), progressBar);
+    Trap trap(runtime.errors(), QStringLiteral("SaveComma.SaveListviewAsCommaDelimToFile"),
+              Trap::Mode::StopAtFirstFailure);
+    WritingProgress progress(runtime, progressBar, file.path());
+    trap.step(108, [&] { progress.stage(1); });
+    trap.step(120, [&] { file.create(); });
+    if (pane.columnHeaderCount() > 1) // [122]
+        writeColumnLine(trap, pane, file);
+    writeRows(trap, pane, file, progress, runtime);
+    return finishResultFile(trap, file, progress, runtime, 182);
 }
 
 } // namespace pq

@@ -1,10 +1,12 @@
 #include "export/SaveCommands.h"
 
-#include "app/ErrorReport.h"
-#include "app/Workspace.h"
 #include "export/ResultFile.h"
 #include "export/SaveComma.h"
 #include "export/SaveList.h"
+#include "platform/FileSystem.h"
+#include "platform/Runtime.h"
+#include "platform/Trap.h"
+#include "platform/Workspace.h"
 
 namespace pq {
 
@@ -15,46 +17,75 @@ namespace {
 constexpr int kSaveDialogFlags = 1 + 512 + 524288 + 2097152;
 
 // Shows the Save dialog; returns the chosen path, empty after Cancel.
-QString askSavePath(Workspace& ws, Trap& trap)
+QString askSavePath(Trap& trap, CommonDialog& dialog, Host& host)
 {
-    CommonDialog& dialog = ws.commonDialog1;
-    trap.step(106, [&] { dialog.fileName.clear(); });
-    trap.step(108, [&] { dialog.flags = kSaveDialogFlags; });
-    trap.step(110, [&] { dialog.dialogTitle = QStringLiteral("Save"); });
-    trap.step(112, [&] {
-        dialog.filter = QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|");
-    });
-    trap.step(114, [&] { ws.host.showSave(dialog); });
-    QString path;
-    trap.step(116, [&] { path = dialog.fileName; });
-    return path;
+    dialog.fileName.clear();                                                         // [106]
+    dialog.flags = kSaveDialogFlags;                                                 // [108]
+    dialog.dialogTitle = QStringLiteral("Save");                                     // [110]
+    dialog.filter = QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"); // [112]
+    trap.step(114, [&] { host.showSave(dialog); });
+    return dialog.fileName; // [116]
+}
+
+// Whether the file at `path` may be written: true when it does not exist yet, otherwise
+// the user's answer to the overwrite question.
+bool mayOverwrite(Runtime& runtime, const QString& path)
+{
+    if (!FileExists(path))
+        return true;
+    return runtime.message(u"Are you sure you wish to overwrite " + path + u" ?",
+                           MessageButtons::YesNo, MessageAnswer::Yes) == MessageAnswer::Yes;
+}
+
+// After a save in which some lines had characters written as "?", says how many.
+void reportReplacedCharacters(Runtime& runtime, const ResultFile& file)
+{
+    const qsizetype lines = file.linesWithReplacements();
+    if (lines <= 0)
+        return;
+    const QString what = lines == 1 ? QStringLiteral("1 item was")
+                                    : QString(QString::number(lines) + u" items were");
+    runtime.message(what + u" written with \"?\" in place of characters that cannot be stored "
+                           u"in the file.");
 }
 
 } // namespace
 
 void PushButton8_Click(Workspace& ws)
 {
-    Trap trap(ws.host, QStringLiteral("Form1.PushButton8_Click"));
-    const QString path = askSavePath(ws, trap);
-    if (path.isEmpty())
+    Runtime& runtime = ws.runtime;
+    Trap trap(runtime.errors(), QStringLiteral("Form1.PushButton8_Click"));
+    const QString path = askSavePath(trap, ws.commonDialog1, runtime.host());
+    if (path.isEmpty()) // [118]
         return;
     bool yes = false;
-    trap.step(120, [&] { yes = mayOverwrite(ws, path); });
-    if (yes)
-        trap.step(126,
-                  [&] { SaveListviewProperlySpaced(ws, ws.listView3, path, &ws.progressBar1); });
+    trap.step(120, [&] { yes = mayOverwrite(runtime, path); });
+    if (!yes)
+        return;
+    trap.step(126, [&] {
+        ResultFile file(path);
+        if (SaveListviewProperlySpaced(ws.listView3, file, &ws.progressBar1, runtime))
+            reportReplacedCharacters(runtime, file);
+    });
 }
 
 void PushButton9_Click(Workspace& ws)
 {
-    Trap trap(ws.host, QStringLiteral("Form1.PushButton9_Click"));
-    const QString path = askSavePath(ws, trap);
-    if (path.isEmpty())
+    Runtime& runtime = ws.runtime;
+    Trap trap(runtime.errors(), QStringLiteral("Form1.PushButton9_Click"));
+    const QString path = askSavePath(trap, ws.commonDialog1, runtime.host());
+    if (path.isEmpty()) // [118]
         return;
-    trap.step(120, [&] { ws.mousePointer.setValue(MousePointer::Busy); });
-    trap.step(122,
-              [&] { SaveListviewAsCommaDelimToFile(ws, ws.listView3, path, &ws.progressBar1); });
-    trap.step(124, [&] { ws.mousePointer.setValue(MousePointer::Default); });
+    // The window is busy while the question is open, too.
+    ws.mousePointer.setValue(MousePointer::Busy); // [120]
+    trap.step(122, [&] {
+        if (!mayOverwrite(runtime, path))
+            return;
+        ResultFile file(path);
+        if (SaveListviewAsCommaDelimToFile(ws.listView3, file, &ws.progressBar1, runtime))
+            reportReplacedCharacters(runtime, file);
+    });
+    ws.mousePointer.setValue(MousePointer::Default); // [124]
 }
 
 } // namespace pq

@@ -1,122 +1,81 @@
 #include "export/SaveList.h"
 
-#include "app/Workspace.h"
+#include "export/Columns.h"
 #include "export/ResultFile.h"
-#include "platform/EventPump.h"
+#include "export/WritingProgress.h"
+#include "platform/Runtime.h"
+#include "platform/Trap.h"
 
 #include <QList>
 
-#include <optional>
+#include <algorithm>
 
 namespace pq {
 
 namespace {
 
-// The cell, then blanks up to the column's width (none when the cell is longer), then TAB.
-void appendPadded(ResultFileWriter& out, QStringView cell, qsizetype width)
-{
-    out.append(cell);
-    if (width >= cell.size())
-        out.appendSpaces(width - cell.size());
-    out.appendChar('\t');
-}
-
 // Every row counts, ticked or not, and so does each column's title.
-QList<qsizetype> columnWidths(Workspace& ws, const ListPane& pane, WriterSteps& steps)
+QList<qsizetype> columnWidths(Trap& trap, const ListPane& pane, Runtime& runtime)
 {
     QList<qsizetype> widths;
-    steps.at(110);
-    const int columns = pane.columnHeaderCount();
-    for (int i = 1; i <= columns; ++i) {
-        steps.at(114);
-        qsizetype width = pane.columnTitle(i).size();
-        steps.at(120);
-        const int rows = pane.count();
-        for (int j = 1; j <= rows; ++j) {
-            steps.at(122);
-            ws.pump.yield();
-            steps.at(124);
-            withCell(pane, j, i, [&](QStringView cell) { width = std::max(width, cell.size()); });
-        }
-        steps.at(136);
-        widths.append(width);
+    const int columns = pane.columnHeaderCount(); // [110]
+    for (int i = 1; i <= columns && !trap.halted(); ++i) {
+        qsizetype width = 0;
+        trap.step(114, [&] { width = pane.columnTitle(i).size(); });
+        trap.step(124, [&] { width = std::max(width, measureColumn(pane, i, runtime).widest); });
+        widths.append(width); // [136]
     }
     return widths;
 }
 
-void writeColumnLine(Workspace& ws, const ListPane& pane, const QList<qsizetype>& widths,
-                     ResultFileWriter& out, WriterSteps& steps)
+void writeColumnLine(Trap& trap, const ListPane& pane, const QList<qsizetype>& widths,
+                     ResultFile& file, Runtime& runtime)
 {
     for (int i = 1; i <= widths.size(); ++i) {
-        steps.at(160);
-        ws.pump.yield();
-        steps.at(162);
-        appendPadded(out, pane.columnTitle(i), widths.at(i - 1));
+        trap.step(160, [&] { runtime.yield(); });
+        trap.step(162, [&] { appendPaddedCell(file, pane.columnTitle(i), widths.at(i - 1)); });
     }
-    steps.at(170);
-    out.endLine();
+    trap.step(170, [&] { file.endLine(); });
 }
 
-void writeTickedRows(Workspace& ws, const ListPane& pane, const QList<qsizetype>& widths,
-                     ResultFileWriter& out, WritingProgress& progress, WriterSteps& steps)
+void writeTickedRows(Trap& trap, const ListPane& pane, const QList<qsizetype>& widths,
+                     ResultFile& file, WritingProgress& progress, Runtime& runtime)
 {
-    steps.at(182);
-    const int rows = pane.count();
-    for (int j = 1; j <= rows; ++j) {
-        steps.at(184);
-        ws.pump.yield();
-        steps.at(188);
-        if (!pane.checked(j))
+    const int rows = pane.count(); // [182]
+    for (int j = 1; j <= rows && !trap.halted(); ++j) {
+        trap.step(184, [&] { runtime.yield(); });
+        bool ticked = false;
+        trap.step(188, [&] { ticked = pane.checked(j); });
+        if (!ticked)
             continue;
         for (int i = 1; i <= widths.size(); ++i) {
-            steps.at(192);
-            ws.pump.yield();
-            steps.at(194);
-            withCell(pane, j, i,
-                     [&](QStringView cell) { appendPadded(out, cell, widths.at(i - 1)); });
+            trap.step(192, [&] { runtime.yield(); });
+            trap.step(194, [&] {
+                withCell(pane, j, i,
+                         [&](QStringView cell) { appendPaddedCell(file, cell, widths.at(i - 1)); });
+            });
         }
-        steps.at(210);
-        progress.row(j, rows);
-        steps.at(222);
-        out.endLine();
+        trap.step(210, [&] { progress.row(j, rows); });
+        trap.step(222, [&] { file.endLine(); });
     }
-}
-
-void saveAligned(Workspace& ws, ListPane& pane, const QString& path, ResultTarget& target,
-                 ProgressBar* progressBar)
-{
-    WriterSteps steps(ws.host, QStringLiteral("SaveList.SaveListviewProperlySpaced"));
-    WritingProgress progress(ws.pump, progressBar, path);
-    std::optional<ResultFileWriter> out;
-    const bool written = steps.run([&] {
-        steps.at(100);
-        progress.stage(1);
-        const QList<qsizetype> widths = columnWidths(ws, pane, steps);
-        steps.at(142);
-        progress.stage(10);
-        steps.at(156);
-        out.emplace(target.create());
-        writeColumnLine(ws, pane, widths, *out, steps);
-        steps.at(172);
-        progress.stage(20);
-        writeTickedRows(ws, pane, widths, *out, progress, steps);
-        closeResultFile(ws.pump, *out, target, progress, steps, {232, 226, 238});
-    });
-    finishExport(ws, written, out ? &*out : nullptr, target, progress);
 }
 
 } // namespace
 
-void SaveListviewProperlySpaced(Workspace& ws, ListPane& pane, const QString& path,
-                                ProgressBar* progressBar)
+bool SaveListviewProperlySpaced(const ListPane& pane, ResultFile& file, ProgressBar* progressBar,
+                                Runtime& runtime)
 {
-    saveAligned(ws, pane, path, *fileTarget(path), progressBar);
-}
-
-void SaveListviewProperlySpaced(Workspace& ws, ListPane& pane, const QString& path,
-                                QIODevice& device, ProgressBar* progressBar)
-{
-    saveAligned(ws, pane, path, *deviceTarget(device), progressBar);
+    Trap trap(runtime.errors(), QStringLiteral("SaveList.SaveListviewProperlySpaced"),
+              Trap::Mode::StopAtFirstFailure);
+    WritingProgress progress(runtime, progressBar, file.path());
+    trap.step(100, [&] { progress.stage(1); });
+    const QList<qsizetype> widths = columnWidths(trap, pane, runtime);
+    trap.step(142, [&] { progress.stage(10); });
+    trap.step(156, [&] { file.create(); });
+    writeColumnLine(trap, pane, widths, file, runtime);
+    trap.step(172, [&] { progress.stage(20); });
+    writeTickedRows(trap, pane, widths, file, progress, runtime);
+    return finishResultFile(trap, file, progress, runtime, 232);
 }
 
 } // namespace pq

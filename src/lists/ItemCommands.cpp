@@ -1,7 +1,8 @@
 #include "lists/ItemCommands.h"
 
-#include "app/ErrorReport.h"
-#include "app/Workspace.h"
+#include "platform/Runtime.h"
+#include "platform/Trap.h"
+#include "platform/Workspace.h"
 
 #include <initializer_list>
 
@@ -9,9 +10,9 @@ namespace pq {
 
 namespace {
 
-void removeSelected(Workspace& ws, ListPane& pane)
+void removeSelected(const MousePointer& pointer, ListPane& pane)
 {
-    if (ws.isBusy() || pane.count() <= 0)
+    if (pointer.isBusy() || pane.count() <= 0)
         return;
     // With items but none selected there is nothing to remove.
     if (pane.selected() == 0)
@@ -19,21 +20,18 @@ void removeSelected(Workspace& ws, ListPane& pane)
     pane.remove(pane.selected());
 }
 
-void removeOnDelete(Workspace& ws, ListPane& pane, int keyCode)
+void removeOnDelete(const MousePointer& pointer, ListPane& pane, int keyCode)
 {
     if (keyCode == kDeleteKeyCode)
-        removeSelected(ws, pane);
+        removeSelected(pointer, pane);
 }
 
-void addOneItem(Workspace& ws, ListPane& pane, const QString& location)
+void addOneItem(Runtime& runtime, ListPane& pane, const QString& location)
 {
-    Trap trap(ws.host, location);
+    Trap trap(runtime.errors(), location);
     QString typed;
-    trap.step(
-        100, [&] { typed = ws.host.inputBox(QStringLiteral("Enter item to add: "), ws.appTitle); });
-    bool empty = false;
-    trap.step(102, [&] { empty = typed.isEmpty(); });
-    if (!empty)
+    trap.step(100, [&] { typed = runtime.inputBox(QStringLiteral("Enter item to add: ")); });
+    if (!typed.isEmpty()) // [102]
         trap.step(104, [&] { pane.add(typed); });
 }
 
@@ -41,7 +39,7 @@ void loadSample(Trap& trap, ListPane& pane, std::initializer_list<const char16_t
 {
     int label = 102;
     for (const char16_t* item : items) {
-        trap.step(label, [&] { pane.add(QString::fromUtf16(item)); });
+        trap.step(label, [&] { pane.add(QStringView(item)); });
         label += 2;
     }
 }
@@ -50,7 +48,7 @@ void loadSample(Trap& trap, ListPane& pane, std::initializer_list<const char16_t
 
 void PushButton1_Click(Workspace& ws)
 {
-    Trap trap(ws.host, QStringLiteral("Form1.PushButton1_Click"));
+    Trap trap(ws.runtime.errors(), QStringLiteral("Form1.PushButton1_Click"));
     trap.step(100, [&] {
         if (!ws.isBusy())
             ws.listView1.clear();
@@ -59,23 +57,23 @@ void PushButton1_Click(Workspace& ws)
 
 void PushButton5_Click(Workspace& ws)
 {
-    Trap trap(ws.host, QStringLiteral("Form1.PushButton5_Click"));
+    Trap trap(ws.runtime.errors(), QStringLiteral("Form1.PushButton5_Click"));
     trap.step(100, [&] { ws.listView2.clear(); });
 }
 
 void PushButton7_Click(Workspace& ws)
 {
-    addOneItem(ws, ws.listView1, QStringLiteral("Form1.PushButton7_Click"));
+    addOneItem(ws.runtime, ws.listView1, QStringLiteral("Form1.PushButton7_Click"));
 }
 
 void PushButton12_Click(Workspace& ws)
 {
-    addOneItem(ws, ws.listView2, QStringLiteral("Form1.PushButton12_Click"));
+    addOneItem(ws.runtime, ws.listView2, QStringLiteral("Form1.PushButton12_Click"));
 }
 
 void PushButton20_Click(Workspace& ws)
 {
-    Trap trap(ws.host, QStringLiteral("Form1.PushButton20_Click"));
+    Trap trap(ws.runtime.errors(), QStringLiteral("Form1.PushButton20_Click"));
     trap.step(100, [&] {
         if (!ws.isBusy())
             ws.listView1.clear();
@@ -85,34 +83,34 @@ void PushButton20_Click(Workspace& ws)
 
 void PushButton4_Click(Workspace& ws)
 {
-    Trap trap(ws.host, QStringLiteral("Form1.PushButton4_Click"));
+    Trap trap(ws.runtime.errors(), QStringLiteral("Form1.PushButton4_Click"));
     trap.step(100, [&] { ws.listView2.clear(); });
     loadSample(trap, ws.listView2, {u"bananas", u"black cherry", u"oranges", u"apples"});
 }
 
 void ListView1_DblClick(Workspace& ws)
 {
-    removeSelected(ws, ws.listView1);
+    removeSelected(ws.mousePointer, ws.listView1);
 }
 
 void ListView2_DblClick(Workspace& ws)
 {
-    removeSelected(ws, ws.listView2);
+    removeSelected(ws.mousePointer, ws.listView2);
 }
 
 void ListView1_KeyDown(Workspace& ws, int keyCode, int)
 {
-    removeOnDelete(ws, ws.listView1, keyCode);
+    removeOnDelete(ws.mousePointer, ws.listView1, keyCode);
 }
 
 void ListView2_KeyDown(Workspace& ws, int keyCode, int)
 {
-    removeOnDelete(ws, ws.listView2, keyCode);
+    removeOnDelete(ws.mousePointer, ws.listView2, keyCode);
 }
 
 void ListView3_KeyDown(Workspace& ws, int keyCode, int)
 {
-    removeOnDelete(ws, ws.listView3, keyCode);
+    removeOnDelete(ws.mousePointer, ws.listView3, keyCode);
 }
 
 } // namespace pq

@@ -3,7 +3,6 @@
 namespace pq {
 
 struct Workspace;
-class ListPane;
 
 // "Clear List" under List 1 (does nothing while busy) and under List 2.
 void PushButton1_Click(Workspace& ws);

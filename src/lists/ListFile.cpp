@@ -1,10 +1,11 @@
 #include "lists/ListFile.h"
 
-#include "app/ErrorReport.h"
-#include "app/Workspace.h"
 #include "lists/ListFileLines.h"
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
+#include "platform/Runtime.h"
+#include "platform/Trap.h"
+#include "platform/Workspace.h"
 
 #include <QFile>
 #include <QStringList>
@@ -64,14 +65,14 @@ bool readBlock(QFile& file, ListFileBytes& read)
 }
 
 // Reads the whole file, yielding before each block; false when a read failed.
-bool readWholeFile(Trap& trap, EventPump& pump, QFile& file, ListFileBytes& read)
+bool readWholeFile(Trap& trap, Runtime& runtime, QFile& file, ListFileBytes& read)
 {
     const qint64 size = file.size();
     if (size > 0 && size < std::numeric_limits<qsizetype>::max() - kListFileBlockBytes)
         read.bytes.reserve(static_cast<qsizetype>(size) + kListFileBlockBytes);
     bool more = true;
     while (more) { // [104] until the end of the file
-        trap.loopStep(106, [&] { pump.yield(); });
+        trap.loopStep(106, [&] { runtime.yield(); });
         if (!trap.loopStep(108, [&] { more = readBlock(file, read); }))
             return false;
     }
@@ -79,107 +80,94 @@ bool readWholeFile(Trap& trap, EventPump& pump, QFile& file, ListFileBytes& read
 }
 
 // Appends the lines to the pane a batch at a time, yielding before each batch.
-void appendLines(Trap& trap, EventPump& pump, ListPane& pane, const ListFileBytes& read)
+void appendLines(Trap& trap, Runtime& runtime, ListPane& pane, const ListFileBytes& read)
 {
     // Room for every item at once: growing a long pane batch by batch would move its rows.
     if (!trap.step(110, [&] { pane.reserve(countItems(read.bytes, read.lineEnds)); }))
         return;
     ListFileLines lines(read.bytes);
     while (!lines.atEnd()) {
-        trap.loopStep(106, [&] { pump.yield(); });
-        if (!trap.loopStep(110, [&] { pane.addMany(lines.nextBatch(kListFileBatchBytes)); }))
+        trap.loopStep(106, [&] { runtime.yield(); });
+        if (!trap.loopStep(110, [&] { pane.addBatch(lines.nextBatch()); }))
             return;
     }
 }
 
-void loadSeveralFiles(Workspace& ws, Trap& trap, ListPane& pane, const QStringList& parts)
+void loadSeveralFiles(Runtime& runtime, Trap& trap, ListPane& pane, const QStringList& parts)
 {
-    qsizetype first = 1;
-    qsizetype last = 0;
-    trap.step(124, [&] { first = 1; });
-    trap.step(126, [&] { last = parts.size() - 1; });
+    const qsizetype first = 1;                                    // [124]
+    const qsizetype last = parts.size() - 1;                      // [126]
     for (qsizetype i = first; i <= last && !trap.halted(); ++i) { // [128]
         QString path;
         trap.loopStep(130, [&] { path = joinChosenFile(parts.at(0), parts.at(i)); });
 #ifdef Q_OS_WIN
         trap.loopStep(132, [&] { path = CollapseBackslashes(path); });
 #endif
-        trap.loopStep(134, [&] { FileToListbox(ws, pane, path); });
+        trap.loopStep(134, [&] { FileToListbox(pane, path, runtime); });
     } // [136] next file
 }
 
-void loadChosenFiles(Workspace& ws, Trap& trap, ListPane& pane, const QStringList& parts)
+void loadChosenFiles(Runtime& runtime, Trap& trap, ListPane& pane, const QStringList& parts)
 {
-    // A failing if-test runs the steps it guards, as if it had passed.
-    bool single = true;
-    trap.step(116, [&] { single = parts.size() == 1; });
-    if (single) {
-        QString path;
-        trap.step(118, [&] { path = parts.value(0); });
-        trap.step(120, [&] { FileToListbox(ws, pane, path); });
+    if (parts.size() == 1) {                // [116]
+        const QString path = parts.first(); // [118]
+        trap.step(120, [&] { FileToListbox(pane, path, runtime); });
         return;
     }
-    bool several = true;
-    trap.step(122, [&] { several = parts.size() >= 2; });
-    if (several)
-        loadSeveralFiles(ws, trap, pane, parts);
+    if (parts.size() >= 2) // [122]
+        loadSeveralFiles(runtime, trap, pane, parts);
 }
 
-void loadListCommand(Workspace& ws, ListPane& pane, const QString& location)
+void loadListCommand(Workspace& ws, int paneNumber, const QString& location)
 {
     // Two loads never run at once: a click during a load's yield does nothing.
     if (ws.loadingList)
         return;
-    Trap trap(ws.host, location);
+    Runtime& runtime = ws.runtime;
+    Trap trap(runtime.errors(), location);
     CommonDialog& dialog = ws.commonDialog1;
-    trap.step(100, [&] { dialog.fileName.clear(); });
-    trap.step(102, [&] { dialog.flags = kOpenFlags; });
-    trap.step(104, [&] {
-        dialog.dialogTitle = u"Load List(s) - Hold Ctrl to select multiple list files"_s;
-    });
-    trap.step(106, [&] { dialog.filter = u"Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"_s; });
-    trap.step(108, [&] { ws.host.showOpen(dialog); });
-    bool cancelled = true;
-    trap.step(110, [&] { cancelled = dialog.fileName.isEmpty(); });
-    if (cancelled)
+    dialog.fileName.clear();                                                          // [100]
+    dialog.flags = kOpenFlags;                                                        // [102]
+    dialog.dialogTitle = u"Load List(s) - Hold Ctrl to select multiple list files"_s; // [104]
+    dialog.filter = u"Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"_s;               // [106]
+    trap.step(108, [&] { runtime.host().showOpen(dialog); });
+    if (dialog.fileName.isEmpty()) // [110] cancelled
         return;
     QStringList parts;
     trap.step(112, [&] { parts = dialog.fileName.split(QChar(u'\0')); });
 
     const LoadingListGuard loading(ws);
-    trap.step(114, [&] { ws.mousePointer.setValue(MousePointer::Busy); });
-    loadChosenFiles(ws, trap, pane, parts);
-    trap.step(138, [&] { ws.mousePointer.setValue(MousePointer::Default); });
+    ws.mousePointer.setValue(MousePointer::Busy); // [114]
+    loadChosenFiles(runtime, trap, ws.pane(paneNumber), parts);
+    ws.mousePointer.setValue(MousePointer::Default); // [138]
 }
 
 } // namespace
 
 void PushButton3_Click(Workspace& ws)
 {
-    loadListCommand(ws, ws.listView1, u"Form1.PushButton3_Click"_s);
+    loadListCommand(ws, 1, u"Form1.PushButton3_Click"_s);
 }
 
 void PushButton2_Click(Workspace& ws)
 {
-    loadListCommand(ws, ws.listView2, u"Form1.PushButton2_Click"_s);
+    loadListCommand(ws, 2, u"Form1.PushButton2_Click"_s);
 }
 
-void FileToListbox(Workspace& ws, ListPane& pane, const QString& path)
+void FileToListbox(ListPane& pane, const QString& path, Runtime& runtime)
 {
-    Trap trap(ws.host, u"Main.FileToListbox"_s);
-    bool exists = true;
-    trap.step(100, [&] { exists = FileExists(path); });
-    if (!exists) {
-        trap.step(114, [&] { ws.message(u"File not found"_s); });
+    Trap trap(runtime.errors(), u"Main.FileToListbox"_s);
+    if (!FileExists(path)) { // [100]
+        trap.step(114, [&] { runtime.message(u"File not found"_s); });
         return;
     }
     QFile file(path);
     if (!trap.step(102, [&] { openForReading(file); }))
         return;
     ListFileBytes read;
-    if (readWholeFile(trap, ws.pump, file, read))
-        appendLines(trap, ws.pump, pane, read);
-    trap.step(112, [&] { file.close(); });
+    if (readWholeFile(trap, runtime, file, read))
+        appendLines(trap, runtime, pane, read);
+    file.close(); // [112]
 }
 
 QString CollapseBackslashes(const QString& path)

@@ -4,8 +4,9 @@
 
 namespace pq {
 
-struct Workspace;
 class ListPane;
+class Runtime;
+struct Workspace;
 
 // "Load List From Text File" under List 1 and List 2: appends every line of every file
 // chosen in the open dialog to the pane. Refused while another list file is loading.
@@ -15,7 +16,7 @@ void PushButton2_Click(Workspace& ws);
 // Appends the lines of the list file at `path` to `pane` (location "Main.FileToListbox").
 // A missing file is answered with "File not found". A file that cannot be opened or read
 // is reported once and adds no item: the whole file is read before anything is appended.
-void FileToListbox(Workspace& ws, ListPane& pane, const QString& path);
+void FileToListbox(ListPane& pane, const QString& path, Runtime& runtime);
 
 // Collapses doubled backslashes of a joined Windows path in one left-to-right pass
 // (three in a row become two); a leading run of any length becomes exactly two.

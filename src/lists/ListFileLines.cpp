@@ -6,25 +6,7 @@
 #include <cstring>
 #include <string>
 
-using namespace Qt::StringLiterals;
-
 namespace pq {
-
-namespace {
-
-// `length` characters of `block` from `from` on, sharing the block's storage. QString has
-// no public call for this; its Qt 6 data pointer (header, start, size) expresses it directly.
-QString sharedPart(const QString& block, qsizetype from, qsizetype length)
-{
-    if (length == 0)
-        return u""_s;
-    QString::DataPointer part = block.data_ptr(); // one more reference to the block
-    part.setBegin(part.data() + from);
-    part.size = length;
-    return QString(std::move(part));
-}
-
-} // namespace
 
 qsizetype countLineEnds(QByteArrayView bytes)
 {
@@ -57,31 +39,25 @@ qsizetype ListFileLines::batchEnd(qsizetype batchBytes) const
     return afterCr < end && data[afterCr] == '\n' ? afterCr + 1 : afterCr;
 }
 
-QList<QString> ListFileLines::nextBatch(qsizetype batchBytes)
+TextBatch ListFileLines::nextBatch(qsizetype batchBytes)
 {
     const qsizetype stop = batchEnd(batchBytes);
-    QString block = decodeWindows1252(m_bytes.sliced(m_pos, stop - m_pos));
+    TextBatch batch(decodeWindows1252(m_bytes.sliced(m_pos, stop - m_pos)));
     m_pos = stop;
 
-    // Windows-1252 has one byte per character, so a CR byte is a CR character. Each line
-    // end becomes the NUL that ends the item before it; taken before any item shares the
-    // block, this pointer writes only past the items made so far.
-    char16_t* chars = reinterpret_cast<char16_t*>(block.data());
-    const qsizetype size = block.size();
-    QList<QString> items;
+    const char16_t* chars = reinterpret_cast<const char16_t*>(batch.block->chars.constData());
+    const qsizetype size = batch.block->chars.size();
     qsizetype from = 0;
     while (from < size) {
         const char16_t* cr =
             std::char_traits<char16_t>::find(chars + from, size_t(size - from), u'\r');
         const qsizetype lineEnd = cr ? cr - chars : size;
-        if (cr)
-            chars[lineEnd] = u'\0';
-        items.append(sharedPart(block, from, lineEnd - from));
+        batch.addText(from, lineEnd - from);
         from = lineEnd + 1;
         if (cr && from < size && chars[from] == u'\n')
             ++from;
     }
-    return items;
+    return batch;
 }
 
 } // namespace pq

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "platform/TextStore.h"
+
 #include <QByteArrayView>
-#include <QList>
-#include <QString>
 
 namespace pq {
 
@@ -19,12 +19,8 @@ qsizetype countItems(QByteArrayView bytes, qsizetype lineEnds);
 // Splits the bytes of a list file into items, a batch of whole lines at a time.
 // A line ends at CR LF or at a lone CR; a lone LF stays inside the item. The last line
 // counts without a line end, and a line end at the very end adds no empty item.
-// Bytes are decoded as Windows-1252, so no byte is lost.
-//
-// A batch is decoded into one string and its items share that string's storage (each
-// followed by a NUL written over its line end), so a million short items cost one
-// 24-byte handle each instead of one heap block each. Changing an item copies it first,
-// as with any shared string.
+// Bytes are decoded as Windows-1252, so no byte is lost. The items of a batch share the
+// batch's one decoded string.
 class ListFileLines
 {
 public:
@@ -33,7 +29,7 @@ public:
     bool atEnd() const { return m_pos >= m_bytes.size(); }
     // The items of the next lines: at least one, and further ones until at least
     // `batchBytes` bytes were taken (the line crossing that mark is taken whole).
-    QList<QString> nextBatch(qsizetype batchBytes = kListFileBatchBytes);
+    TextBatch nextBatch(qsizetype batchBytes = kListFileBatchBytes);
 
 private:
     // Where the batch that starts at m_pos ends: after the first line end at or past the mark.

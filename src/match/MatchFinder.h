@@ -1,13 +1,14 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 namespace pq {
 
 struct Workspace;
 
 // The text after the last backslash of a path; the whole text when it has none.
-QString FileNamePart(const QString& text);
+QString FileNamePart(QStringView text);
 
 // The progress value at item i of count: i / count x 100 in double precision, floored.
 // Throws AppError when count is 0.

@@ -1,8 +1,9 @@
 #include "match/ResultsCommands.h"
 
-#include "app/ErrorReport.h"
-#include "app/Workspace.h"
-#include "platform/EventPump.h"
+#include "export/Columns.h"
+#include "platform/Runtime.h"
+#include "platform/Trap.h"
+#include "platform/Workspace.h"
 
 #include <QList>
 
@@ -27,93 +28,75 @@ template <typename Attempt> void retryClipboard(Attempt&& attempt)
     }
 }
 
-qsizetype cellLength(const ListPane& pane, int row, int column)
+// The clipboard text as the padded-cell layout writes it.
+struct CopyText
 {
-    return column == 1 ? pane.text(row).size() : pane.subItem(row, column - 1).size();
-}
+    QString text;
+    void append(QStringView cell) { text.append(cell); }
+    void appendSpaces(qsizetype count) { text.resize(text.size() + count, u' '); }
+    void appendChar(char c) { text.append(QLatin1Char(c)); }
 
-// Every row counts for the widths, ticked or not. Also sums the lengths, to size the text.
-QList<qsizetype> copyWidths(const ListPane& pane, EventPump& pump, qsizetype& totalLength)
-{
-    QList<qsizetype> widths;
-    const int columns = pane.columnHeaderCount();
-    for (int c = 1; c <= columns; ++c) {
-        qsizetype width = 0;
-        const int rows = pane.count();
-        for (int r = 1; r <= rows; ++r) {
-            pump.yield();
-            const qsizetype length = cellLength(pane, r, c);
-            width = std::max(width, length);
-            totalLength += length;
-        }
-        widths.append(width);
+    // Drops the TAB after the last cell, then the blanks before it.
+    void endLine(bool hasCells)
+    {
+        if (hasCells)
+            text.chop(1);
+        qsizetype end = text.size();
+        while (end > 0 && text.at(end - 1) == u' ')
+            --end;
+        text.truncate(end);
+        text.append(u"\r\n");
     }
-    return widths;
-}
-
-void appendCell(QString& text, QStringView cell, qsizetype width)
-{
-    text.append(cell);
-    if (width >= cell.size())
-        text.resize(text.size() + width - cell.size(), u' ');
-    text.append(u'\t');
-}
-
-// Drops the TAB after the last cell, then the blanks before it.
-void endCopyLine(QString& text, bool hasCells)
-{
-    if (hasCells)
-        text.chop(1);
-    qsizetype end = text.size();
-    while (end > 0 && text.at(end - 1) == u' ')
-        --end;
-    text.truncate(end);
-    text.append(u"\r\n");
-}
+};
 
 } // namespace
 
 void PushButton10_Click(Workspace& ws)
 {
-    Trap trap(ws.host, QStringLiteral("Form1.PushButton10_Click"));
+    Trap trap(ws.runtime.errors(), QStringLiteral("Form1.PushButton10_Click"));
     trap.step(100, [&] { ws.listView3.clear(); });
 }
 
 void PushButton6_Click(Workspace& ws)
 {
-    Trap trap(ws.host, QStringLiteral("Form1.PushButton6_Click"));
-    trap.step(106, [&] { CopyListviewToClipboard(ws.listView3, ws.pump, ws.host); });
+    Runtime& runtime = ws.runtime;
+    Trap trap(runtime.errors(), QStringLiteral("Form1.PushButton6_Click"));
+    trap.step(106, [&] { CopyListviewToClipboard(ws.listView3, runtime); });
     trap.step(108, [&] {
-        ws.message(QStringLiteral("Results have been copied to the clipboard.\r\rClick a text area "
-                                  "where you normally type and press Ctrl+V to paste the "
-                                  "clipboard."));
+        runtime.message(
+            QStringLiteral("Results have been copied to the clipboard.\r\rClick a text area "
+                           "where you normally type and press Ctrl+V to paste the clipboard."));
     });
 }
 
-void CopyListviewToClipboard(ListPane& pane, EventPump& pump, Host& host)
+void CopyListviewToClipboard(const ListPane& pane, Runtime& runtime)
 {
     if (pane.count() == 0)
         return;
+    QList<qsizetype> widths;
     qsizetype totalLength = 0;
-    const QList<qsizetype> widths = copyWidths(pane, pump, totalLength);
+    const int columns = pane.columnHeaderCount();
+    for (int c = 1; c <= columns; ++c) {
+        const ColumnExtent extent = measureColumn(pane, c, runtime);
+        widths.append(extent.widest);
+        totalLength += extent.total;
+    }
     const int rows = pane.count();
-    QString text;
-    text.reserve(totalLength + qsizetype(rows) * (widths.size() + 2));
+    CopyText copy;
+    copy.text.reserve(totalLength + qsizetype(rows) * (widths.size() + 2));
     for (int r = 1; r <= rows; ++r) {
-        pump.yield();
+        runtime.yield();
         if (!pane.checked(r))
             continue;
         for (int c = 1; c <= widths.size(); ++c) {
-            pump.yield();
-            if (c == 1)
-                appendCell(text, pane.text(r), widths.at(0));
-            else
-                appendCell(text, pane.subItem(r, c - 1), widths.at(c - 1));
+            runtime.yield();
+            withCell(pane, r, c,
+                     [&](QStringView cell) { appendPaddedCell(copy, cell, widths.at(c - 1)); });
         }
-        endCopyLine(text, !widths.isEmpty());
+        copy.endLine(!widths.isEmpty());
     }
-    ClearClipboard(host);
-    SetClipboardText(host, text);
+    ClearClipboard(runtime.host());
+    SetClipboardText(runtime.host(), copy.text);
 }
 
 void ClearClipboard(Host& host)

@@ -4,9 +4,9 @@
 
 namespace pq {
 
-class EventPump;
 class Host;
 class ListPane;
+class Runtime;
 struct Workspace;
 
 // "Clear Results".
@@ -19,7 +19,7 @@ void PushButton6_Click(Workspace& ws);
 // column (all rows count), trailing blanks removed, CR LF after every line. An empty pane
 // leaves the clipboard alone. Failures (a row vanished meanwhile) go to the caller; the
 // clipboard is only touched once the text is complete.
-void CopyListviewToClipboard(ListPane& pane, EventPump& pump, Host& host);
+void CopyListviewToClipboard(const ListPane& pane, Runtime& runtime);
 
 // Each tries up to 1000 times while the clipboard refuses, and never reports.
 void ClearClipboard(Host& host);

@@ -12,33 +12,35 @@ uint32_t hashOf(QStringView text)
     return static_cast<uint32_t>(h ^ (h >> 32));
 }
 
+// How many texts go into the index between two pauses.
+constexpr size_t kPauseEvery = 4096;
+
 } // namespace
 
 void TextIndex::reset()
 {
-    m_texts = nullptr;
+    m_texts = {};
     m_slots.clear();
     m_slots.shrink_to_fit();
     m_mask = 0;
 }
 
-bool TextIndex::build(const QList<QString>& texts, const std::function<bool()>& pause)
+bool TextIndex::build(std::span<const TextRef> texts, const std::function<bool()>& pause)
 {
     reset();
     size_t capacity = 16;
-    while (capacity < static_cast<size_t>(texts.size()) * 2)
+    while (capacity < texts.size() * 2)
         capacity *= 2;
     m_slots.assign(capacity, Slot{});
     m_mask = capacity - 1;
-    m_texts = &texts;
+    m_texts = texts;
 
-    constexpr qsizetype kChunk = 4096;
-    for (qsizetype i = 0; i < texts.size(); ++i) {
-        if (pause && i % kChunk == kChunk - 1 && !pause()) {
+    for (size_t i = 0; i < texts.size(); ++i) {
+        if (pause && i % kPauseEvery == kPauseEvery - 1 && !pause()) {
             reset();
             return false;
         }
-        const QString& text = texts.at(i);
+        const QStringView text = texts[i].view();
         const uint32_t hash = hashOf(text);
         size_t at = hash & m_mask;
         while (true) {
@@ -47,7 +49,7 @@ bool TextIndex::build(const QList<QString>& texts, const std::function<bool()>& 
                 slot = Slot{hash, static_cast<int32_t>(i + 1)};
                 break;
             }
-            if (slot.hash == hash && texts.at(slot.position - 1) == text)
+            if (slot.hash == hash && texts[size_t(slot.position - 1)].view() == text)
                 break; // keep the first occurrence
             at = (at + 1) & m_mask;
         }
@@ -57,7 +59,7 @@ bool TextIndex::build(const QList<QString>& texts, const std::function<bool()>& 
 
 int TextIndex::firstPosition(QStringView text) const
 {
-    if (!m_texts)
+    if (m_slots.empty())
         return 0;
     const uint32_t hash = hashOf(text);
     size_t at = hash & m_mask;
@@ -65,7 +67,7 @@ int TextIndex::firstPosition(QStringView text) const
         const Slot& slot = m_slots[at];
         if (slot.position == 0)
             return 0;
-        if (slot.hash == hash && QStringView(m_texts->at(slot.position - 1)) == text)
+        if (slot.hash == hash && m_texts[size_t(slot.position - 1)].view() == text)
             return slot.position;
         at = (at + 1) & m_mask;
     }

@@ -1,25 +1,25 @@
 #pragma once
 
-#include <QList>
-#include <QString>
+#include "platform/TextStore.h"
+
 #include <QStringView>
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <vector>
 
 namespace pq {
 
 // Finds the first position (1-based) of a text in a list of texts, by exact comparison.
 // An open-addressing table of positions: it keeps no copies of the texts, only refers
-// to the list it was built from, which must stay unchanged while the index is used.
+// to the texts it was built from, which must stay unchanged while the index is used.
 class TextIndex
 {
 public:
     // Builds the index of `texts`; calls `pause` now and then so a caller can yield.
-    // Returns false when `pause` returned false (the caller abandoned the build).
-    bool build(const QList<QString>& texts, const std::function<bool()>& pause = {});
-    void reset();
+    // Returns false when `pause` returned false: the texts changed and the index is empty.
+    bool build(std::span<const TextRef> texts, const std::function<bool()>& pause = {});
 
     // The first position of `text`, or 0 when it does not occur.
     int firstPosition(QStringView text) const;
@@ -31,7 +31,9 @@ private:
         int32_t position = 0; // 0: empty slot
     };
 
-    const QList<QString>* m_texts = nullptr;
+    void reset();
+
+    std::span<const TextRef> m_texts;
     std::vector<Slot> m_slots;
     size_t m_mask = 0;
 };

@@ -7,10 +7,20 @@
 namespace pq {
 
 namespace {
+
+// A column's width until one is set, as the list control makes it.
+constexpr int kDefaultColumnTwips = 1440;
+
 AppError outOfBounds()
 {
     return AppError(QStringLiteral("Index out of bounds"));
 }
+
+AppError invalidValue()
+{
+    return AppError(QStringLiteral("Invalid property value"));
+}
+
 } // namespace
 
 ListPane::ListPane(QObject* parent) : QAbstractItemModel(parent) {}
@@ -19,48 +29,39 @@ void ListPane::addColumn(const QString& title)
 {
     const int at = columnHeaderCount();
     beginInsertColumns({}, at, at);
-    m_columns.append(Column{title});
+    m_columnTitles.append(title);
     endInsertColumns();
-    emit columnWidthChanged(at + 1, m_columns.last().widthTwips);
+    emit columnWidthChanged(at + 1, kDefaultColumnTwips);
 }
 
 QString ListPane::columnTitle(int column) const
 {
-    return m_columns.at(columnIndex(column)).title;
-}
-
-int ListPane::columnWidth(int column) const
-{
-    return m_columns.at(columnIndex(column)).widthTwips;
+    return m_columnTitles.at(columnIndex(column));
 }
 
 void ListPane::setColumnWidth(int column, int twips)
 {
+    columnIndex(column);
     if (twips < 0)
-        throw AppError(QStringLiteral("Invalid property value"));
-    m_columns[columnIndex(column)].widthTwips = twips;
+        throw invalidValue();
     emit columnWidthChanged(column, twips);
 }
 
-const QString& ListPane::text(int position) const
+QString ListPane::text(int position) const
 {
-    return m_texts.at(rowIndex(position));
+    return view(position).toString();
 }
 
-void ListPane::setText(int position, const QString& text)
+QStringView ListPane::view(int position) const
 {
-    const int row = rowIndex(position);
-    m_texts[row] = text;
-    changed();
-    if (row < m_shownRows)
-        emit dataChanged(index(row, 0), index(row, 0));
+    return m_store.at(rowIndex(position)).view();
 }
 
 QString ListPane::subItem(int position, int index) const
 {
     const int row = rowIndex(position);
     if (index < 1 || index >= columnHeaderCount())
-        throw AppError(QStringLiteral("Invalid property value"));
+        throw invalidValue();
     if (m_subItems.isEmpty())
         return {};
     return m_subItems.at(row).value(index - 1);
@@ -70,9 +71,9 @@ void ListPane::setSubItem(int position, int index, const QString& text)
 {
     const int row = rowIndex(position);
     if (index < 1 || index >= columnHeaderCount())
-        throw AppError(QStringLiteral("Invalid property value"));
+        throw invalidValue();
     if (m_subItems.isEmpty())
-        m_subItems.resize(m_texts.size());
+        m_subItems.resize(m_store.size());
     QStringList& items = m_subItems[row];
     while (items.size() < index)
         items.append(QString());
@@ -88,44 +89,39 @@ QString ListPane::cell(int position, int column) const
 
 bool ListPane::checked(int position) const
 {
-    return m_checked[static_cast<size_t>(rowIndex(position))] != 0;
+    return m_store.at(rowIndex(position)).checked;
 }
 
 void ListPane::setChecked(int position, bool checked)
 {
     const int row = rowIndex(position);
-    m_checked[static_cast<size_t>(row)] = checked ? 1 : 0;
+    m_store.at(row).checked = checked;
     if (row < m_shownRows)
         emit dataChanged(index(row, 0), index(row, 0), {Qt::CheckStateRole});
 }
 
-void ListPane::add(const QString& text, bool checked)
+void ListPane::add(QStringView text, bool checked)
 {
-    m_texts.append(text);
-    m_checked.push_back(checked ? 1 : 0);
+    m_store.append(text, checked);
     if (!m_subItems.isEmpty())
         m_subItems.append(QStringList());
     rowsAppended();
 }
 
-void ListPane::addMany(QList<QString> texts)
+void ListPane::addBatch(TextBatch batch)
 {
-    if (texts.isEmpty())
+    if (batch.texts.empty())
         return;
-    m_checked.resize(m_checked.size() + static_cast<size_t>(texts.size()), 0);
+    const qsizetype rows = static_cast<qsizetype>(batch.texts.size());
+    m_store.append(std::move(batch));
     if (!m_subItems.isEmpty())
-        m_subItems.resize(m_subItems.size() + texts.size());
-    if (m_texts.isEmpty() && m_texts.capacity() <= texts.capacity())
-        m_texts = std::move(texts);
-    else
-        m_texts.append(std::move(texts));
+        m_subItems.resize(m_subItems.size() + rows);
     rowsAppended();
 }
 
 void ListPane::reserve(qsizetype rows)
 {
-    m_texts.reserve(m_texts.size() + rows);
-    m_checked.reserve(m_checked.size() + static_cast<size_t>(rows));
+    m_store.reserve(rows);
 }
 
 void ListPane::remove(int position)
@@ -134,8 +130,7 @@ void ListPane::remove(int position)
     const bool shown = row < m_shownRows;
     if (shown)
         beginRemoveRows({}, row, row);
-    m_texts.removeAt(row);
-    m_checked.erase(m_checked.begin() + row);
+    m_store.erase(row);
     if (!m_subItems.isEmpty())
         m_subItems.removeAt(row);
     if (m_selected == row)
@@ -152,10 +147,7 @@ void ListPane::remove(int position)
 void ListPane::clear()
 {
     beginResetModel();
-    m_texts.clear();
-    m_texts.squeeze();
-    m_checked.clear();
-    m_checked.shrink_to_fit();
+    m_store.clear();
     m_subItems.clear();
     m_selected = -1;
     m_shownRows = 0;
@@ -241,11 +233,11 @@ QVariant ListPane::data(const QModelIndex& index, int role) const
     const int row = index.row();
     if (role == Qt::DisplayRole) {
         if (index.column() == 0)
-            return m_texts.at(row);
+            return m_store.at(row).view().toString();
         return m_subItems.isEmpty() ? QString() : m_subItems.at(row).value(index.column() - 1);
     }
     if (role == Qt::CheckStateRole && m_checkable && index.column() == 0)
-        return m_checked[static_cast<size_t>(row)] ? Qt::Checked : Qt::Unchecked;
+        return m_store.at(row).checked ? Qt::Checked : Qt::Unchecked;
     return {};
 }
 
@@ -272,7 +264,7 @@ QVariant ListPane::headerData(int section, Qt::Orientation orientation, int role
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
         section >= columnHeaderCount())
         return {};
-    return m_columns.at(section).title;
+    return m_columnTitles.at(section);
 }
 
 } // namespace pq

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "platform/TextStore.h"
+
 #include <QAbstractItemModel>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
-#include <vector>
+#include <span>
 
 namespace pq {
 
@@ -24,23 +27,27 @@ public:
 
     // Columns (ColumnHeaders), 1-based.
     void addColumn(const QString& title);
-    int columnHeaderCount() const { return static_cast<int>(m_columns.size()); }
+    int columnHeaderCount() const { return static_cast<int>(m_columnTitles.size()); }
     QString columnTitle(int column) const;
-    int columnWidth(int column) const; // in twips
     void setColumnWidth(int column, int twips);
 
     // Rows (ListItems), 1-based.
-    int count() const { return static_cast<int>(m_texts.size()); }
-    const QString& text(int position) const;
-    void setText(int position, const QString& text);
+    int count() const { return static_cast<int>(m_store.size()); }
+    QString text(int position) const;
+    // The row's text without a copy; valid until the pane next changes.
+    QStringView view(int position) const;
     QString subItem(int position, int index) const; // a missing sub-item reads empty
     void setSubItem(int position, int index, const QString& text);
     QString cell(int position, int column) const; // column 1: text, column k: sub-item k - 1
     bool checked(int position) const;
     void setChecked(int position, bool checked);
 
-    void add(const QString& text, bool checked = false);
-    void addMany(QList<QString> texts);
+    // Copies the text into the pane.
+    void add(QStringView text, bool checked = false);
+    void add(const QString& text, bool checked = false) { add(QStringView(text), checked); }
+    // Appends the texts of a batch, which the pane takes over without copying them.
+    void addBatch(TextBatch batch);
+    void addMany(const QList<QString>& texts) { addBatch(TextBatch::of(texts)); }
     // Makes room for `rows` more rows, so appending them moves none of the rows held.
     void reserve(qsizetype rows);
     void remove(int position);
@@ -51,13 +58,15 @@ public:
     void select(int position);
 
     // Whether views show a check box on each row.
-    bool isCheckable() const { return m_checkable; }
     void setCheckable(bool checkable);
 
-    // Changes whenever rows are added, removed, cleared or their text changes.
+    // Changes whenever rows are added, removed or cleared.
     quint64 revision() const { return m_revision; }
-    // All row texts in order, for bulk readers that must not pay per-row checks.
-    const QList<QString>& texts() const { return m_texts; }
+    // Every row's text in order, for bulk readers that must not pay per-row checks;
+    // valid until the pane next changes.
+    std::span<const TextRef> texts() const { return m_store.all(); }
+    // Characters the pane's storage holds, in use or not.
+    qsizetype heldCharacters() const { return m_store.heldCharacters(); }
 
     // Announces pending appended rows to views now.
     void flushRows();
@@ -76,20 +85,13 @@ signals:
     void columnWidthChanged(int column, int twips);
 
 private:
-    struct Column
-    {
-        QString title;
-        int widthTwips = 1440;
-    };
-
     int rowIndex(int position) const;  // throws unless 1 <= position <= count()
     int columnIndex(int column) const; // throws unless 1 <= column <= columnHeaderCount()
     void rowsAppended();
     void changed() { ++m_revision; }
 
-    QList<Column> m_columns;
-    QList<QString> m_texts;
-    std::vector<char> m_checked;
+    QStringList m_columnTitles;
+    TextStore m_store;
     QList<QStringList> m_subItems; // empty until a sub-item is set, then one entry per row
     int m_selected = -1;
     int m_shownRows = 0;

@@ -1,8 +1,8 @@
 #include "ui/Skin.h"
 
-#include "app/Workspace.h"
 #include "platform/AppError.h"
 #include "platform/FileSystem.h"
+#include "platform/Workspace.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -46,17 +46,17 @@ QString skinPath(const QString& programFolder)
     return pathInFolder(programFolder, QStringLiteral("x/o.cjs"));
 }
 
-void ApplySkin(Workspace& ws)
+void ApplySkin(FormWindow& window, const QString& programFolder)
 {
-    const QString path = skinPath(ws.programFolder);
+    const QString path = skinPath(programFolder);
     const QFileInfo info(path);
     if (!info.isFile() || info.isHidden())
         return;
     // The file is read and checked before the window changes at all, so a bad skin
     // leaves the plain look in place; the colour still changes before the sheet applies.
     const QString styleSheet = readSkin(path);
-    ws.window.setBackgroundColour(QGuiApplication::palette().color(QPalette::Button));
-    ws.window.applyStyleSheet(styleSheet);
+    window.setBackgroundColour(QGuiApplication::palette().color(QPalette::Button));
+    window.applyStyleSheet(styleSheet);
 }
 
 } // namespace pq

@@ -4,7 +4,7 @@
 
 namespace pq {
 
-struct Workspace;
+class FormWindow;
 
 // Where the optional skin lies: "x/o.cjs" below the program folder.
 QString skinPath(const QString& programFolder);
@@ -13,6 +13,6 @@ QString skinPath(const QString& programFolder);
 // file, the window background turns to the palette's button colour and then the sheet
 // is applied; without it nothing changes. A skin that cannot be read or is not text
 // throws AppError and leaves the window as it was.
-void ApplySkin(Workspace& ws);
+void ApplySkin(FormWindow& window, const QString& programFolder);
 
 } // namespace pq

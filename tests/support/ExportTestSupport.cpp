@@ -2,8 +2,6 @@
 
 #include "platform/ProgressBar.h"
 
-#include <QFile>
-
 namespace pq::test {
 
 bool FailingDevice::open(OpenMode mode)
@@ -17,10 +15,11 @@ bool FailingDevice::open(OpenMode mode)
 
 qint64 FailingDevice::writeData(const char* data, qint64 length)
 {
-    ++writeCalls;
     const qint64 room = m_limit - stored.size();
-    if (room < length)
+    if (room < length) {
+        ++refusedWrites;
         setErrorString(QStringLiteral("No space left on device"));
+    }
     if (room <= 0)
         return -1;
     const qint64 taken = std::min(room, length);
@@ -43,21 +42,6 @@ QList<int> ProgressRecorder::values() const
             values.append(state.first);
     }
     return values;
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-bool writeFileBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
 }
 
 } // namespace pq::test

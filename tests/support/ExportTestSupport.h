@@ -26,7 +26,7 @@ public:
     }
 
     QByteArray stored;
-    int writeCalls = 0;
+    int refusedWrites = 0; // writes that did not store everything they were given
 
     bool open(OpenMode mode) override;
 
@@ -52,10 +52,5 @@ private:
     const ProgressBar& m_bar;
     QList<std::pair<int, QString>> m_states;
 };
-
-// Reads a file's bytes; empty when it cannot be read.
-QByteArray fileBytes(const QString& path);
-// Writes bytes to a file, replacing it; false on failure.
-bool writeFileBytes(const QString& path, const QByteArray& bytes);
 
 } // namespace pq::test

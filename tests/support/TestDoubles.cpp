@@ -2,6 +2,10 @@
 
 #include "platform/AppError.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 namespace pq::test {
 
 MessageAnswer ScriptedHost::messageBox(const MessageRequest& request)
@@ -102,10 +106,34 @@ void ScriptedPump::yield()
         it->second();
 }
 
-Fixture::Fixture(const QString& programFolder)
-    : ws(std::make_unique<Workspace>(host, pump, window, programFolder))
+void RecordedErrors::report(const QString& description, const QString& location, int label)
 {
-    ws->appTitle = QStringLiteral("Pellicor");
+    reports.append({description, location, label});
+    if (onReport)
+        onReport(reports.last());
+}
+
+bool RecordedErrors::has(const QString& location, int label) const
+{
+    for (const ReportedError& r : reports) {
+        if (r.location == location && r.label == label)
+            return true;
+    }
+    return false;
+}
+
+QStringList RecordedErrors::descriptions() const
+{
+    QStringList texts;
+    for (const ReportedError& r : reports)
+        texts.append(r.description);
+    return texts;
+}
+
+Fixture::Fixture(const QString& programFolder)
+    : runtime(host, pump, errors), ws(std::make_unique<Workspace>(runtime, window, programFolder))
+{
+    runtime.setAppTitle(QStringLiteral("Pellicor"));
     ws->listView1.addColumn(QStringLiteral("List 1"));
     ws->listView2.addColumn(QStringLiteral("List 2"));
     ws->listView3.addColumn(QStringLiteral("Results"));
@@ -123,6 +151,35 @@ void fill(ListPane& pane, const QStringList& texts)
 {
     for (const QString& t : texts)
         pane.add(t);
+}
+
+QString writeFile(const QString& folder, const QString& name, const QByteArray& bytes)
+{
+    const QString path = QDir(folder).filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write the test file %s", qPrintable(path));
+    return path;
+}
+
+QString shippedHandFile()
+{
+    return QString::fromUtf8(PQ_SOURCE_DIR) + u"/resources/HAND-M.CUR";
+}
+
+void ProgramFolder::write(const QString& name, const QByteArray& bytes) const
+{
+    const QString full = dir.filePath(name);
+    QDir().mkpath(QFileInfo(full).path());
+    writeFile(dir.path(), name, bytes);
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
 }
 
 } // namespace pq::test

@@ -1,11 +1,14 @@
 #pragma once
 
-#include "app/Workspace.h"
 #include "platform/EventPump.h"
 #include "platform/Host.h"
+#include "platform/Runtime.h"
+#include "platform/Trap.h"
+#include "platform/Workspace.h"
 
 #include <QList>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <deque>
 #include <functional>
@@ -76,6 +79,26 @@ public:
     void abandonCommands() override { abandoned = true; }
 };
 
+// Records every trapped failure instead of showing it.
+struct ReportedError
+{
+    QString description;
+    QString location;
+    int label = 0;
+};
+
+class RecordedErrors : public ErrorSink
+{
+public:
+    QList<ReportedError> reports;
+    std::function<void(const ReportedError&)> onReport;
+
+    void report(const QString& description, const QString& location, int label) override;
+    // Whether a failure was reported under `location` with `label`.
+    bool has(const QString& location, int label) const;
+    QStringList descriptions() const;
+};
+
 class NullWindow : public FormWindow
 {
 public:
@@ -90,17 +113,39 @@ public:
     void applyStyleSheet(const QString& sheet) override { styleSheets.append(sheet); }
 };
 
-// A workspace with doubles, its panes given their columns as start-up would.
+// A workspace with doubles, its panes given their columns and the runtime its title as
+// start-up would.
 struct Fixture
 {
     explicit Fixture(const QString& programFolder = QString());
     ScriptedHost host;
     ScriptedPump pump;
+    RecordedErrors errors;
+    Runtime runtime;
     NullWindow window;
     std::unique_ptr<Workspace> ws;
 };
 
 QStringList textsOf(const ListPane& pane);
 void fill(ListPane& pane, const QStringList& texts);
+
+// Writes a file into the folder, replacing it; stops the test program when it cannot.
+QString writeFile(const QString& folder, const QString& name, const QByteArray& bytes);
+// Reads a file's bytes; empty when it cannot be read.
+QByteArray fileBytes(const QString& path);
+
+// The hand pointer file as the build ships it.
+QString shippedHandFile();
+
+// A program folder of its own, with the optional files put in by each test.
+struct ProgramFolder
+{
+    QTemporaryDir dir;
+    QString path() const { return dir.path(); }
+    // Writes a file below the folder, making the folders on its way.
+    void write(const QString& name, const QByteArray& bytes) const;
+    void writeSkin(const QByteArray& bytes) const { write(QStringLiteral("x/o.cjs"), bytes); }
+    void copyHand() const { write(QStringLiteral("HAND-M.CUR"), fileBytes(shippedHandFile())); }
+};
 
 } // namespace pq::test

@@ -1,4 +1,4 @@
-#include "platform/gui/ProgressBarView.h"
+#include "app/ProgressBarView.h"
 
 #include "platform/ProgressBar.h"
 

@@ -1,6 +1,8 @@
-#include "app/gui/Form1.h"
+#include "app/Form1.h"
 
-#include "app/ErrorReport.h"
+#include "app/ListPaneView.h"
+#include "app/ProgressBarView.h"
+#include "app/QtHost.h"
 #include "app/StartUp.h"
 #include "export/SaveCommands.h"
 #include "lists/ItemCommands.h"
@@ -8,8 +10,6 @@
 #include "match/MatchFinder.h"
 #include "match/ResultsCommands.h"
 #include "platform/EventPump.h"
-#include "platform/gui/ListPaneView.h"
-#include "platform/gui/ProgressBarView.h"
 #include "ui/Pointer.h"
 
 #include <QCloseEvent>
@@ -56,11 +56,12 @@ QFont arialBold(double points)
 Form1::Form1(Host& host, EventPump& pump, const QString& programFolder, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint)
+                          Qt::MSWindowsFixedSizeDialogHint),
+      m_errors(host), m_runtime(host, pump, m_errors)
 {
     initResources();
     setObjectName(QStringLiteral("Form1"));
-    m_ws = std::make_unique<Workspace>(host, pump, *this, programFolder);
+    m_ws = std::make_unique<Workspace>(m_runtime, *this, programFolder);
     setFixedSize(pixels(15960), pixels(5955));
     setFont(arialBold(9));
     setAutoFillBackground(true);
@@ -70,11 +71,14 @@ Form1::Form1(Host& host, EventPump& pump, const QString& programFolder, QWidget*
     connectGestures();
     applyTabOrder();
     connect(&m_ws->mousePointer, &MousePointer::changed, this, &Form1::showPointer);
-
-    Form_Load(*m_ws);
 }
 
 Form1::~Form1() = default;
+
+void Form1::load()
+{
+    runCommand([this] { Form_Load(*m_ws); });
+}
 
 QPushButton* Form1::button(const QString& name) const
 {
@@ -249,7 +253,7 @@ void Form1::closeEvent(QCloseEvent* event)
 {
     // Closing ends the program at once: any command still running unwinds at its next
     // yield, and nothing is saved or asked.
-    m_ws->pump.abandonCommands();
+    m_runtime.pump().abandonCommands();
     event->accept();
 }
 
@@ -285,9 +289,17 @@ void Form1::runCommand(const std::function<void()>& command)
 void Form1::runGesture(const QString& location, const std::function<void()>& gesture)
 {
     try {
-        pq::runGesture(m_ws->host, location, gesture);
+        pq::runGesture(m_errors, location, gesture);
     } catch (const CommandAbandoned&) {
     }
+}
+
+void startProgram(Form1& form, QtHost& host)
+{
+    host.setDialogParent(&form);
+    form.load();
+    form.show();
+    form.centreOnScreen();
 }
 
 } // namespace pq

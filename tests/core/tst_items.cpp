@@ -57,6 +57,7 @@ void ItemsTest::addOneItem()
     QCOMPARE(textsOf(f.ws->listView2), QStringList{u"y"_s});
     QCOMPARE(f.ws->listView1.count(), 3);
     QVERIFY(f.host.messages.isEmpty());
+    QVERIFY(f.errors.reports.isEmpty());
 }
 
 void ItemsTest::clearList()
@@ -163,12 +164,14 @@ void ItemsTest::failuresAreReportedWithTheirLabel()
     };
     FailingHost host;
     ScriptedPump pump;
+    RecordedErrors errors;
+    Runtime runtime(host, pump, errors);
     NullWindow window;
-    Workspace ws(host, pump, window, QString());
+    Workspace ws(runtime, window, QString());
     PushButton12_Click(ws);
-    QCOMPARE(host.messages.size(), 1);
-    QVERIFY(host.messages.first().text.startsWith(
-        u"Out of memory\r\nin Tovelund2021/08/31.Form1.PushButton12_Click at line 100\r\r"_s));
+    QCOMPARE(errors.reports.size(), 1);
+    QCOMPARE(errors.reports.first().description, u"Out of memory"_s);
+    QVERIFY(errors.has(u"Form1.PushButton12_Click"_s, 100));
     QCOMPARE(ws.listView2.count(), 0);
 }
 

@@ -1,4 +1,4 @@
-#include "platform/gui/ListPaneView.h"
+#include "app/ListPaneView.h"
 
 #include "platform/ListPane.h"
 

@@ -1,4 +1,4 @@
-#include "platform/gui/QtEventPump.h"
+#include "app/QtEventPump.h"
 
 #include "platform/AppError.h"
 

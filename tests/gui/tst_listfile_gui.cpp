@@ -1,9 +1,8 @@
 // The two "Load List From Text File" buttons of the real window, clicked offscreen, with the
 // open dialog answered through the scripted host.
-#include "TestDoubles.h"
+#include "TestWindow.h"
 
-#include "app/gui/Form1.h"
-#include "platform/gui/ListPaneView.h"
+#include "app/ListPaneView.h"
 
 #include <QFile>
 #include <QPushButton>
@@ -13,34 +12,6 @@
 using namespace pq;
 using namespace pq::test;
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        qFatal("cannot write the test file");
-    return path;
-}
-
-struct Window
-{
-    Window() : form(host, pump, QString()) { form.show(); }
-    ScriptedHost host;
-    ScriptedPump pump;
-    Form1 form;
-    Workspace& ws() { return form.workspace(); }
-    void click(const QString& name)
-    {
-        QPushButton* button = form.button(name);
-        QVERIFY(button);
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
-};
-
-} // namespace
 
 class ListFileGuiTest : public QObject
 {
@@ -52,9 +23,9 @@ private slots:
 void ListFileGuiTest::loadButtonsFillTheirPanes()
 {
     QTemporaryDir dir;
-    writeFile(dir, u"one.txt"_s, "apples\r\npears\r\n");
-    writeFile(dir, u"two.txt"_s, "plums");
-    const QString third = writeFile(dir, u"three.txt"_s, "pears\rfigs");
+    writeFile(dir.path(), u"one.txt"_s, "apples\r\npears\r\n");
+    writeFile(dir.path(), u"two.txt"_s, "plums");
+    const QString third = writeFile(dir.path(), u"three.txt"_s, "pears\rfigs");
     Window w;
     w.host.openAnswers.push_back(dir.path() + QChar(u'\0') + u"one.txt"_s + QChar(u'\0') +
                                  u"two.txt"_s);

@@ -18,7 +18,6 @@ public:
     void yield() override;
     bool dispatchDue() const override;
     void abandonCommands() override { m_abandoned = true; }
-    bool commandsAbandoned() const { return m_abandoned; }
 
     // The longest time between two dispatches seen so far, in milliseconds.
     // The gap still open at this moment counts too.

@@ -1,9 +1,8 @@
 // The main window: layout, start-up, and the buttons and gestures driven as a user would.
-#include "TestDoubles.h"
+#include "TestWindow.h"
 
-#include "app/gui/Form1.h"
-#include "platform/gui/ListPaneView.h"
-#include "platform/gui/ProgressBarView.h"
+#include "app/ListPaneView.h"
+#include "app/ProgressBarView.h"
 
 #include <QHeaderView>
 #include <QPushButton>
@@ -15,21 +14,6 @@ using namespace pq::test;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-struct Window
-{
-    explicit Window(const QString& folder = QString()) : form(host, pump, folder) {}
-    ScriptedHost host;
-    ScriptedPump pump;
-    Form1 form;
-    Workspace& ws() { return form.workspace(); }
-    void click(const char* name)
-    {
-        QPushButton* button = form.button(QString::fromLatin1(name));
-        QVERIFY(button);
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
-};
 
 QRect twips(int left, int top, int width, int height)
 {
@@ -53,6 +37,7 @@ private slots:
     void addAndRemoveByGestures();
     void progressTextShowsPercentSigns();
     void closingAbandonsARunningCommand();
+    void copyAndSavesByClicking();
 };
 
 void FormTest::layout_data()
@@ -110,7 +95,7 @@ void FormTest::windowAndPanes()
 {
     Window w;
     QCOMPARE(w.form.windowTitle(), u"Pellicor Quastrin"_s);
-    QCOMPARE(w.ws().appTitle, u"Pellicor"_s);
+    QCOMPARE(w.ws().runtime.appTitle(), u"Pellicor"_s);
     QCOMPARE(w.form.size(), QSize(1064, 397));
     QCOMPARE(w.form.minimumSize(), w.form.maximumSize());
     QVERIFY(!w.form.windowIcon().isNull());
@@ -156,6 +141,8 @@ void FormTest::startUpOpensTheHomePageOnDrawSeven()
     host.clock = 3600.5;
     host.draws = {0.06}; // int(0.06 * 100) + 1 == 7
     Form1 form(host, pump, QString());
+    QVERIFY(host.seeds.isEmpty()); // nothing starts before the window exists
+    form.load();
     QCOMPARE(host.seeds, QList<double>{3600.5});
     QCOMPARE(host.openedAddresses.size(), 1);
     QVERIFY(host.openedAddresses.first().startsWith(u"https://"_s));
@@ -163,6 +150,7 @@ void FormTest::startUpOpensTheHomePageOnDrawSeven()
     ScriptedHost other;
     other.draws = {0.07}; // draws 8
     Form1 second(other, pump, QString());
+    second.load();
     QVERIFY(other.openedAddresses.isEmpty());
 }
 
@@ -185,9 +173,9 @@ void FormTest::startUpReportsABrokenPointerFile()
 void FormTest::samplesAndComparisonByClicking()
 {
     Window w;
-    w.click("PushButton20");
-    w.click("PushButton4");
-    w.click("PushButton11");
+    w.click(u"PushButton20"_s);
+    w.click(u"PushButton4"_s);
+    w.click(u"PushButton11"_s);
     QCOMPARE(textsOf(w.ws().listView3), (QStringList{u"apples"_s, u"oranges"_s}));
     QCoreApplication::processEvents();
     QAbstractItemModel* results = w.form.pane(3)->model();
@@ -197,7 +185,7 @@ void FormTest::samplesAndComparisonByClicking()
     QCOMPARE(w.form.pane(1)->model()->rowCount(), 4);
     QCOMPARE(w.form.progressBar()->text(), u"Progress Bar"_s);
     QCOMPARE(w.form.progressBar()->value(), 0);
-    w.click("PushButton10");
+    w.click(u"PushButton10"_s);
     QCOMPARE(w.ws().listView3.count(), 0);
 }
 
@@ -205,9 +193,9 @@ void FormTest::addAndRemoveByGestures()
 {
     Window w;
     w.host.inputAnswers = {u"first"_s, u"second"_s, u"third"_s};
-    w.click("PushButton7");
-    w.click("PushButton7");
-    w.click("PushButton12");
+    w.click(u"PushButton7"_s);
+    w.click(u"PushButton7"_s);
+    w.click(u"PushButton12"_s);
     QCOMPARE(textsOf(w.ws().listView1), (QStringList{u"first"_s, u"second"_s}));
     QCOMPARE(textsOf(w.ws().listView2), QStringList{u"third"_s});
     QCoreApplication::processEvents();
@@ -258,14 +246,46 @@ void FormTest::closingAbandonsARunningCommand()
         w.ws().listView1.add(QString::number(i));
         w.ws().listView2.add(QString::number(i));
     }
-    w.pump.at[20] = [&] { w.form.close(); };
-    w.click("PushButton11");
+    w.pump.every = [&](int) {
+        if (w.ws().listView3.count() == 5)
+            w.form.close();
+    };
+    w.click(u"PushButton11"_s);
     QVERIFY(w.pump.abandoned);
     QVERIFY(!w.form.isVisible());
     // The run stopped where the window closed: it neither finished nor reset the bar.
-    QVERIFY(w.ws().listView3.count() < 100);
+    QCOMPARE(w.ws().listView3.count(), 5);
     QVERIFY(w.ws().progressBar1.text().startsWith(u"Processing: "_s));
     QVERIFY(w.host.messages.isEmpty());
+}
+
+// The whole way through the window: compare, then copy and both saves by clicking.
+void FormTest::copyAndSavesByClicking()
+{
+    QTemporaryDir dir;
+    Window w(dir.path());
+    ScriptedHost& host = w.host;
+    Workspace& ws = w.ws();
+    for (const char* name : {"PushButton20", "PushButton4", "PushButton11"})
+        w.click(QString::fromLatin1(name));
+    const QStringList results = textsOf(ws.listView3);
+    QVERIFY(!results.isEmpty());
+    host.messages.clear();
+
+    w.click(u"PushButton6"_s);
+    QCOMPARE(host.clipboard, results.join(u"\r\n"_s) + u"\r\n"_s);
+    QCOMPARE(host.messages.size(), 1);
+
+    ws.listView3.setChecked(1, false);
+    host.saveAnswers = {dir.filePath(u"r.txt"_s), dir.filePath(u"r.csv"_s)};
+    w.click(u"PushButton8"_s);
+    w.click(u"PushButton9"_s);
+    const QByteArray text = fileBytes(dir.filePath(u"r.txt"_s));
+    QCOMPARE(text.count("\r\n"), results.size()); // the column line, the unticked row left out
+    QVERIFY(text.startsWith("Results"));
+    QCOMPARE(fileBytes(dir.filePath(u"r.csv"_s)), results.join(u",\r\n"_s).toLatin1() + "\r\n");
+    QCOMPARE(host.messages.size(), 1);
+    QCOMPARE(ws.progressBar1.text(), ProgressBar::restText());
 }
 
 QTEST_MAIN(FormTest)

@@ -48,10 +48,8 @@ private slots:
         pane.setSubItem(1, 1, u"x"_s);
         pane.setSubItem(2, 1, u"y  "_s);
         // Row 3 has no sub-item: its last cell is empty, the padding before its TAB stays.
-        CopyListviewToClipboard(pane, f.pump, f.host);
+        CopyListviewToClipboard(pane, f.runtime);
         QCOMPARE(f.host.clipboard, u"a  \tx\r\nabc\ty\r\nb  \t\r\n"_s);
-        // One yield per cell for the widths, then one per row and one per cell.
-        QCOMPARE(f.pump.yields, 6 + 3 + 6);
     }
 
     void untickedRowsAreLeftOutButCountForWidths()
@@ -62,12 +60,12 @@ private slots:
         pane.add(u"a"_s, true);
         pane.add(u"very long"_s, false);
         pane.setSubItem(1, 1, u"x"_s);
-        CopyListviewToClipboard(pane, f.pump, f.host);
+        CopyListviewToClipboard(pane, f.runtime);
         QCOMPARE(f.host.clipboard, u"a        \tx\r\n"_s);
 
         pane.setChecked(1, false);
         f.host.clipboard = u"before"_s;
-        CopyListviewToClipboard(pane, f.pump, f.host);
+        CopyListviewToClipboard(pane, f.runtime);
         QVERIFY(f.host.clipboardSet);
         QCOMPARE(f.host.clipboard, QString());
     }
@@ -98,14 +96,16 @@ private slots:
         Fixture f;
         addTicked(f.ws->listView3, {u"a"_s, u"b"_s, u"c"_s});
         f.host.clipboard = u"kept"_s;
-        // Clear Results runs during the text pass.
-        f.pump.at[4] = [&] { PushButton10_Click(*f.ws); };
+        // Clear Results runs while the copy yields.
+        f.pump.every = [&](int) {
+            if (f.ws->listView3.count() == 3)
+                PushButton10_Click(*f.ws);
+        };
         PushButton6_Click(*f.ws);
         QCOMPARE(f.host.clipboard, u"kept"_s);
-        QCOMPARE(f.host.messages.size(), 2);
-        QVERIFY(f.host.messages[0].text.startsWith(u"Index out of bounds\r\n"_s));
-        QVERIFY(f.host.messages[0].text.contains(u"Form1.PushButton6_Click at line 106"_s));
-        QCOMPARE(f.host.messages[1].text, kConfirmation);
+        QCOMPARE(f.errors.descriptions(), QStringList{u"Index out of bounds"_s});
+        QVERIFY(f.errors.has(u"Form1.PushButton6_Click"_s, 106));
+        QCOMPARE(f.host.messageTexts(), QStringList{kConfirmation});
     }
 
     void clearResultsEmptiesOnlyResults()

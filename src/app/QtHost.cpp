@@ -1,4 +1,4 @@
-#include "platform/gui/QtHost.h"
+#include "app/QtHost.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
@@ -92,27 +92,29 @@ QString QtHost::inputBox(const QString& prompt, const QString& title)
     return ok ? text : QString();
 }
 
+QString chosenFileName(const QStringList& files)
+{
+    if (files.isEmpty())
+        return {};
+    if (files.size() == 1)
+        return QDir::toNativeSeparators(files.first());
+    // Several files: the folder, then each name, separated by NUL.
+    QStringList parts{QDir::toNativeSeparators(QFileInfo(files.first()).absolutePath())};
+    for (const QString& file : files)
+        parts.append(QFileInfo(file).fileName());
+    return parts.join(QChar(u'\0'));
+}
+
 void QtHost::showOpen(CommonDialog& dialog)
 {
     QFileDialog fileDialog(m_parent);
     prepare(fileDialog, dialog);
     fileDialog.setAcceptMode(QFileDialog::AcceptOpen);
-    fileDialog.setFileMode(QFileDialog::ExistingFiles);
+    fileDialog.setFileMode(dialog.flags & kAllowMultipleFiles ? QFileDialog::ExistingFiles
+                                                              : QFileDialog::ExistingFile);
     dialog.fileName.clear();
-    if (fileDialog.exec() != QDialog::Accepted)
-        return;
-    const QStringList files = fileDialog.selectedFiles();
-    if (files.isEmpty())
-        return;
-    if (files.size() == 1) {
-        dialog.fileName = QDir::toNativeSeparators(files.first());
-        return;
-    }
-    // Several files: the folder, then each name, separated by NUL.
-    QStringList parts{QDir::toNativeSeparators(QFileInfo(files.first()).absolutePath())};
-    for (const QString& file : files)
-        parts.append(QFileInfo(file).fileName());
-    dialog.fileName = parts.join(QChar(u'\0'));
+    if (fileDialog.exec() == QDialog::Accepted)
+        dialog.fileName = chosenFileName(fileDialog.selectedFiles());
 }
 
 void QtHost::showSave(CommonDialog& dialog)

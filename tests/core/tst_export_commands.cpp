@@ -1,10 +1,8 @@
 #include "ExportTestSupport.h"
 #include "TestDoubles.h"
 
-#include "app/gui/Form1.h"
 #include "export/SaveCommands.h"
 
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -44,6 +42,7 @@ private slots:
             QCOMPARE(shown.filter, kFilter);
         }
         QVERIFY(f.host.messages.isEmpty());
+        QVERIFY(f.errors.reports.isEmpty());
         QCOMPARE(f.ws->progressBar1.value(), 30);
         QCOMPARE(f.ws->mousePointer.value(), MousePointer::Default);
         QVERIFY(QDir(dir.path()).isEmpty());
@@ -60,9 +59,10 @@ private slots:
 
         PushButton8_Click(*f.ws);
         QVERIFY(f.host.messages.isEmpty());
+        QVERIFY(f.errors.reports.isEmpty());
         QCOMPARE(fileBytes(path), QByteArray("Results\t\r\nkiwi   \t\r\n"));
 
-        QVERIFY(writeFileBytes(path, "old"));
+        writeFile(dir.path(), QFileInfo(path).fileName(), "old");
         f.host.messageAnswers = {MessageAnswer::No, MessageAnswer::Yes};
         PushButton8_Click(*f.ws);
         QCOMPARE(fileBytes(path), QByteArray("old"));
@@ -79,7 +79,7 @@ private slots:
         Fixture f;
         fill(f.ws->listView3, {u"a"_s, u"b"_s});
         const QString path = dir.filePath(u"out.csv"_s);
-        QVERIFY(writeFileBytes(path, "old"));
+        writeFile(dir.path(), QFileInfo(path).fileName(), "old");
         f.host.saveAnswers = {path, path};
         f.host.messageAnswers = {MessageAnswer::No, MessageAnswer::Yes};
         QList<bool> busyWhenAsked;
@@ -97,6 +97,40 @@ private slots:
         QVERIFY(f.pump.yields > 0);
         QCOMPARE(idleYields, 0);
         QCOMPARE(f.host.messageTexts(), QStringList(2, overwriteQuestion(path)));
+        QCOMPARE(f.host.messages[0].title, u"Pellicor"_s);
+        QCOMPARE(f.host.messages[0].buttons, MessageButtons::YesNo);
+        QCOMPARE(f.host.messages[0].defaultAnswer, MessageAnswer::Yes);
+
+        // A new file: no question, and the file is written.
+        const QString fresh = dir.filePath(u"new.csv"_s);
+        f.host.saveAnswers = {fresh};
+        PushButton9_Click(*f.ws);
+        QCOMPARE(fileBytes(fresh), QByteArray("a,\r\nb\r\n"));
+        QCOMPARE(f.host.messages.size(), 2);
+    }
+
+    void bothCommandsTellOfReplacedCharacters()
+    {
+        QTemporaryDir dir;
+        Fixture f;
+        f.ws->listView3.add(u"caf\u00e9"_s, true);
+        f.ws->listView3.add(u"\u65e5\u672c"_s, true);
+        f.ws->listView3.add(u"a\u0100b"_s, true);
+        f.host.saveAnswers = {dir.filePath(u"r.txt"_s), dir.filePath(u"r.csv"_s)};
+        PushButton8_Click(*f.ws);
+        PushButton9_Click(*f.ws);
+        QCOMPARE(fileBytes(dir.filePath(u"r.csv"_s)), QByteArray("caf\xe9,\r\n??,\r\na?b\r\n"));
+        const QString told = u"2 items were written with \"?\" in place of characters that "
+                             u"cannot be stored in the file."_s;
+        QCOMPARE(f.host.messageTexts(), (QStringList{told, told}));
+        QCOMPARE(f.host.messages.last().title, u"Pellicor"_s);
+
+        f.ws->listView3.remove(3);
+        f.host.saveAnswers = {dir.filePath(u"one.txt"_s)};
+        PushButton8_Click(*f.ws);
+        QCOMPARE(f.host.messages.last().text,
+                 u"1 item was written with \"?\" in place of characters that cannot be stored "
+                 u"in the file."_s);
     }
 
     void emptyResults()
@@ -110,36 +144,7 @@ private slots:
         QVERIFY(QFileInfo(dir.filePath(u"b.txt"_s)).isFile());
         QCOMPARE(QFileInfo(dir.filePath(u"b.txt"_s)).size(), 0);
         QVERIFY(f.host.messages.isEmpty());
-    }
-
-    // The whole way through the window: compare, then copy and both saves by clicking.
-    void clickingInTheWindow()
-    {
-        QTemporaryDir dir;
-        ScriptedHost host;
-        ScriptedPump pump;
-        Form1 form(host, pump, dir.path());
-        Workspace& ws = form.workspace();
-        for (const char* name : {"PushButton20", "PushButton4", "PushButton11"})
-            QTest::mouseClick(form.button(QString::fromLatin1(name)), Qt::LeftButton);
-        const QStringList results = textsOf(ws.listView3);
-        QVERIFY(!results.isEmpty());
-        host.messages.clear();
-
-        QTest::mouseClick(form.button(u"PushButton6"_s), Qt::LeftButton);
-        QCOMPARE(host.clipboard, results.join(u"\r\n"_s) + u"\r\n"_s);
-        QCOMPARE(host.messages.size(), 1);
-
-        ws.listView3.setChecked(1, false);
-        host.saveAnswers = {dir.filePath(u"r.txt"_s), dir.filePath(u"r.csv"_s)};
-        QTest::mouseClick(form.button(u"PushButton8"_s), Qt::LeftButton);
-        QTest::mouseClick(form.button(u"PushButton9"_s), Qt::LeftButton);
-        const QByteArray text = fileBytes(dir.filePath(u"r.txt"_s));
-        QCOMPARE(text.count("\r\n"), results.size()); // the column line, the unticked row left out
-        QVERIFY(text.startsWith("Results"));
-        QCOMPARE(fileBytes(dir.filePath(u"r.csv"_s)), results.join(u",\r\n"_s).toLatin1() + "\r\n");
-        QCOMPARE(host.messages.size(), 1);
-        QCOMPARE(ws.progressBar1.text(), ProgressBar::restText());
+        QVERIFY(f.errors.reports.isEmpty());
     }
 };
 

@@ -12,7 +12,7 @@
 
 namespace pq {
 
-class EventPump;
+class Runtime;
 
 // What start-up changes on the window itself; the real window implements it.
 class FormWindow
@@ -25,16 +25,17 @@ public:
     virtual void applyStyleSheet(const QString& styleSheet) = 0;
 };
 
-// The main window's state as the commands see it: the three panes, the progress bar,
-// the pointer, the file dialog, and the services they call out to.
+// The main window's controls as the commands see them: the three panes, the progress
+// bar, the pointer and the file dialog, with the runtime the commands call out to.
+// The commands behind the window's buttons take the whole workspace; the routines they
+// call take only the parts they use.
 struct Workspace
 {
-    Workspace(Host& host, EventPump& pump, FormWindow& window, QString programFolder);
+    Workspace(Runtime& runtime, FormWindow& window, QString programFolder);
 
-    Host& host;
-    EventPump& pump;
+    Runtime& runtime;
     FormWindow& window;
-    QString programFolder;
+    const QString programFolder;
 
     ListPane listView1;
     ListPane listView2;
@@ -42,14 +43,12 @@ struct Workspace
     ProgressBar progressBar1;
     MousePointer mousePointer;
     CommonDialog commonDialog1;
-    Picture mouseIcon; // the custom pointer picture, empty unless loaded at start-up
-    QString appTitle;
+    Picture mouseIcon;        // the custom pointer picture, empty unless loaded at start-up
     bool loadingList = false; // a list file is being loaded into a pane
 
     bool isBusy() const { return mousePointer.isBusy(); }
-    // Shows a message with the application title.
-    MessageAnswer message(const QString& text, MessageButtons buttons = MessageButtons::Ok,
-                          MessageAnswer defaultAnswer = MessageAnswer::Ok);
+    // List 1, List 2 or Results by number.
+    ListPane& pane(int number);
 };
 
 } // namespace pq

@@ -30,6 +30,13 @@ private:
     QRandomGenerator m_random;
 };
 
+// The dialog flag that lets the user choose several files at once.
+constexpr int kAllowMultipleFiles = 512;
+
+// The dialog's FileName for the files chosen: the one full path, or the folder followed
+// by each name, separated by NUL characters.
+QString chosenFileName(const QStringList& files);
+
 // The Qt name filters for a dialog filter of "description|pattern|" pairs.
 QStringList nameFiltersFrom(const QString& filter);
 

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "app/Workspace.h"
+#include "app/ErrorReport.h"
+#include "platform/Runtime.h"
+#include "platform/Workspace.h"
 
 #include <QHash>
 #include <QWidget>
@@ -13,16 +15,21 @@ class QPushButton;
 namespace pq {
 
 class ListPaneView;
+class QtHost;
 class ProgressBarView;
 
-// The main window: lays out the panes, buttons and progress bar, runs the start-up
-// sequence, and turns clicks and gestures into the commands.
+// The main window: lays out the panes, buttons and progress bar, and turns clicks and
+// gestures into the commands. `load` runs the start-up sequence once the window exists, so
+// that its boxes can have the window as their parent; then the window is shown.
 class Form1 : public QWidget, public FormWindow
 {
     Q_OBJECT
 public:
     Form1(Host& host, EventPump& pump, const QString& programFolder, QWidget* parent = nullptr);
     ~Form1() override;
+
+    // The start-up sequence (Form_Load).
+    void load();
 
     Workspace& workspace() { return *m_ws; }
     QPushButton* button(const QString& name) const;
@@ -54,11 +61,17 @@ private:
     void runCommand(const std::function<void()>& command);
     void runGesture(const QString& location, const std::function<void()>& gesture);
 
+    ErrorReport m_errors;
+    Runtime m_runtime;
     std::unique_ptr<Workspace> m_ws;
     QHash<QString, QPushButton*> m_buttons;
     ListPaneView* m_panes[3] = {};
     ProgressBarView* m_progress = nullptr;
     QMap<int, QWidget*> m_tabOrder;
 };
+
+// Starts the window as the program does: the dialogs get the window as their parent, the
+// start-up sequence runs, and then the window is shown in the middle of the screen.
+void startProgram(Form1& form, QtHost& host);
 
 } // namespace pq

@@ -1,6 +1,7 @@
 #include "ExportTestSupport.h"
 #include "TestDoubles.h"
 
+#include "export/ResultFile.h"
 #include "export/SaveComma.h"
 #include "export/SaveList.h"
 #include "platform/AppError.h"
@@ -43,18 +44,34 @@ void addTicked(ListPane& pane, int rows)
         pane.add(u"item "_s + QString::number(i).rightJustified(6, u'0'), true);
 }
 
-QByteArray aligned(Workspace& ws, ListPane& pane, ProgressBar* bar = nullptr)
+// The bytes a writer puts out for the pane, collected in memory.
+QByteArray aligned(Fixture& f, const ListPane& pane, ProgressBar* bar = nullptr)
 {
     QBuffer buffer;
-    SaveListviewProperlySpaced(ws, pane, kPath, buffer, bar);
+    ResultFile file(buffer, kPath);
+    SaveListviewProperlySpaced(pane, file, bar, f.runtime);
     return buffer.data();
 }
 
-QByteArray commaDelimited(Workspace& ws, ListPane& pane, ProgressBar* bar = nullptr)
+QByteArray commaDelimited(Fixture& f, const ListPane& pane, ProgressBar* bar = nullptr)
 {
     QBuffer buffer;
-    SaveListviewAsCommaDelimToFile(ws, pane, kPath, buffer, bar);
+    ResultFile file(buffer, kPath);
+    SaveListviewAsCommaDelimToFile(pane, file, bar, f.runtime);
     return buffer.data();
+}
+
+// Writes Results to a file at `path`; true when the file was put in place.
+bool saveAligned(Fixture& f, const QString& path, ProgressBar* bar = nullptr)
+{
+    ResultFile file(path);
+    return SaveListviewProperlySpaced(f.ws->listView3, file, bar, f.runtime);
+}
+
+bool saveCommaDelimited(Fixture& f, const QString& path, ProgressBar* bar = nullptr)
+{
+    ResultFile file(path);
+    return SaveListviewAsCommaDelimToFile(f.ws->listView3, file, bar, f.runtime);
 }
 
 // Records the bar at every yield and once more after `save`.
@@ -93,29 +110,29 @@ private slots:
         results.add(u"kiwi"_s, true);
         results.add(u"watermelon"_s, false);
         const QByteArray expected = "Results   \t\r\napple     \t\r\nkiwi      \t\r\n";
-        QCOMPARE(aligned(*f.ws, results), expected);
-        QCOMPARE(aligned(*f.ws, results, &f.ws->progressBar1), expected);
+        QCOMPARE(aligned(f, results), expected);
+        QCOMPARE(aligned(f, results, &f.ws->progressBar1), expected);
 
         ListPane parts;
         fillParts(parts);
-        QCOMPARE(aligned(*f.ws, parts),
+        QCOMPARE(aligned(f, parts),
                  QByteArray("Name   \tQty\t\r\nBolt   \t12 \t\r\nWasher \t7  \t\r\n"));
-        QVERIFY(f.host.messages.isEmpty());
+        QVERIFY(f.errors.reports.isEmpty());
     }
 
     void alignedEdgeCases()
     {
         Fixture f;
-        QCOMPARE(aligned(*f.ws, f.ws->listView3), QByteArray("Results\t\r\n"));
+        QCOMPARE(aligned(f, f.ws->listView3), QByteArray("Results\t\r\n"));
 
         // A title longer than every cell sets the width; a TAB inside a cell counts as one.
         f.ws->listView3.add(u"a\tb"_s, true);
-        QCOMPARE(aligned(*f.ws, f.ws->listView3), QByteArray("Results\t\r\na\tb    \t\r\n"));
+        QCOMPARE(aligned(f, f.ws->listView3), QByteArray("Results\t\r\na\tb    \t\r\n"));
 
         ListPane noColumns;
         noColumns.add(u"x"_s, true);
         noColumns.add(u"y"_s, false);
-        QCOMPARE(aligned(*f.ws, noColumns), QByteArray("\r\n\r\n"));
+        QCOMPARE(aligned(f, noColumns), QByteArray("\r\n\r\n"));
     }
 
     void commaWorkedExamples()
@@ -124,27 +141,27 @@ private slots:
         ListPane& results = f.ws->listView3;
         fill(results, {u"apple"_s, u"kiwi"_s, u"watermelon"_s}); // unticked rows count too
         const QByteArray expected = "apple,\r\nkiwi,\r\nwatermelon\r\n";
-        QCOMPARE(commaDelimited(*f.ws, results), expected);
-        QCOMPARE(commaDelimited(*f.ws, results, &f.ws->progressBar1), expected);
+        QCOMPARE(commaDelimited(f, results), expected);
+        QCOMPARE(commaDelimited(f, results, &f.ws->progressBar1), expected);
 
         ListPane parts;
         fillParts(parts);
-        QCOMPARE(commaDelimited(*f.ws, parts),
+        QCOMPARE(commaDelimited(f, parts),
                  QByteArray("Name,Qty,\r\nBolt,12\r\nWasher,7\r\nHex nut,100\r\n"));
     }
 
     void commaEdgeCases()
     {
         Fixture f;
-        QCOMPARE(commaDelimited(*f.ws, f.ws->listView3), QByteArray());
+        QCOMPARE(commaDelimited(f, f.ws->listView3), QByteArray());
 
         ListPane twoColumns;
         twoColumns.addColumn(u"A"_s);
         twoColumns.addColumn(u"B"_s);
-        QCOMPARE(commaDelimited(*f.ws, twoColumns), QByteArray("A,B,\r\n"));
+        QCOMPARE(commaDelimited(f, twoColumns), QByteArray("A,B,\r\n"));
 
         f.ws->listView3.add(u"Smith, \"John\""_s);
-        QCOMPARE(commaDelimited(*f.ws, f.ws->listView3), QByteArray("Smith, \"John\"\r\n"));
+        QCOMPARE(commaDelimited(f, f.ws->listView3), QByteArray("Smith, \"John\"\r\n"));
     }
 
     void windows1252AndReplacedCharacters()
@@ -155,19 +172,19 @@ private slots:
         for (int b = 0x20; b <= 0xFF; ++b)
             allBytes.append(static_cast<char>(b));
         f.ws->listView3.add(decodeWindows1252(allBytes), true);
-        QCOMPARE(commaDelimited(*f.ws, f.ws->listView3), allBytes + "\r\n");
-        QVERIFY(f.host.messages.isEmpty());
+        QCOMPARE(commaDelimited(f, f.ws->listView3), allBytes + "\r\n");
 
         f.ws->listView3.clear();
         f.ws->listView3.add(u"caf\u00e9 \u20ac"_s, true);
         f.ws->listView3.add(u"\u65e5\u672c"_s, true);
         f.ws->listView3.add(u"a\u0100b"_s, true);
-        QCOMPARE(aligned(*f.ws, f.ws->listView3),
+        QBuffer buffer;
+        ResultFile file(buffer, kPath);
+        QVERIFY(SaveListviewProperlySpaced(f.ws->listView3, file, nullptr, f.runtime));
+        QCOMPARE(buffer.data(),
                  QByteArray("Results\t\r\ncaf\xe9 \x80 \t\r\n??     \t\r\na?b    \t\r\n"));
-        QCOMPARE(f.host.messageTexts(),
-                 QStringList{u"2 items were written with \"?\" in place of characters that "
-                             u"cannot be stored in the file."_s});
-        QCOMPARE(f.host.messages.last().title, u"Pellicor"_s);
+        QCOMPARE(file.linesWithReplacements(), 2);
+        QVERIFY(f.host.messages.isEmpty()); // the writer only writes; the command tells
     }
 
     void progressForOneAndEightRows()
@@ -177,7 +194,7 @@ private slots:
         const QString writing = u"Writing file: results.txt"_s;
         const QString rest = ProgressBar::restText();
         addTicked(f.ws->listView3, 1);
-        auto one = recordProgress(f, [&] { aligned(*f.ws, f.ws->listView3, &bar); });
+        auto one = recordProgress(f, [&] { aligned(f, f.ws->listView3, &bar); });
         QCOMPARE(
             one.states(),
             (QList<std::pair<int, QString>>{
@@ -185,9 +202,9 @@ private slots:
 
         addTicked(f.ws->listView3, 7);
         // Halves round to even: 12.5 -> 12, 37.5 -> 38.
-        auto eight = recordProgress(f, [&] { aligned(*f.ws, f.ws->listView3, &bar); });
+        auto eight = recordProgress(f, [&] { aligned(f, f.ws->listView3, &bar); });
         QCOMPARE(eight.values(), (QList<int>{0, 1, 10, 20, 12, 25, 38, 50, 62, 75, 88, 100, 0}));
-        auto comma = recordProgress(f, [&] { commaDelimited(*f.ws, f.ws->listView3, &bar); });
+        auto comma = recordProgress(f, [&] { commaDelimited(f, f.ws->listView3, &bar); });
         QCOMPARE(comma.values(), (QList<int>{0, 1, 12, 25, 38, 50, 62, 75, 88, 100, 0}));
         QCOMPARE(bar.text(), rest);
     }
@@ -198,7 +215,7 @@ private slots:
         ProgressBar& bar = f.ws->progressBar1;
         addTicked(f.ws->listView3, 2500);
         f.ws->listView3.setChecked(2000, false);
-        auto rec = recordProgress(f, [&] { aligned(*f.ws, f.ws->listView3, &bar); });
+        auto rec = recordProgress(f, [&] { aligned(f, f.ws->listView3, &bar); });
         const QString writing = u"Writing file: results.txt"_s;
         QVERIFY(rec.states().contains(state(0, writing))); // row 1: 0.08
         QVERIFY(rec.states().contains(state(40, writing + u" (1000)"_s)));
@@ -206,7 +223,7 @@ private slots:
         QVERIFY(rec.states().contains(state(100, writing + u" (1000)"_s)));
         QCOMPARE(rec.states().last(), state(0, ProgressBar::restText()));
 
-        auto comma = recordProgress(f, [&] { commaDelimited(*f.ws, f.ws->listView3, &bar); });
+        auto comma = recordProgress(f, [&] { commaDelimited(f, f.ws->listView3, &bar); });
         QVERIFY(comma.states().contains(state(80, writing + u" (2000)"_s)));
         QVERIFY(comma.states().contains(state(100, writing + u" (2000)"_s)));
     }
@@ -216,8 +233,8 @@ private slots:
         Fixture f;
         addTicked(f.ws->listView3, 3);
         f.ws->progressBar1.setValue(40);
-        aligned(*f.ws, f.ws->listView3);
-        commaDelimited(*f.ws, f.ws->listView3);
+        aligned(f, f.ws->listView3);
+        commaDelimited(f, f.ws->listView3);
         QCOMPARE(f.ws->progressBar1.value(), 40);
         QCOMPARE(f.ws->progressBar1.text(), ProgressBar::restText());
     }
@@ -227,61 +244,71 @@ private slots:
         Fixture f;
         addTicked(f.ws->listView3, 200000); // about 2.6 MB: fails in the middle
         for (bool comma : {false, true}) {
-            f.host.messages.clear();
-            f.ws->progressBar1.setValue(0);
+            const QByteArray whole =
+                comma ? commaDelimited(f, f.ws->listView3) : aligned(f, f.ws->listView3);
+            f.errors.reports.clear();
             FailingDevice device(1500000);
-            if (comma)
-                SaveListviewAsCommaDelimToFile(*f.ws, f.ws->listView3, kPath, device,
-                                               &f.ws->progressBar1);
-            else
-                SaveListviewProperlySpaced(*f.ws, f.ws->listView3, kPath, device,
-                                           &f.ws->progressBar1);
-            QCOMPARE(f.host.messages.size(), 1);
-            const QString at = comma ? u"SaveComma.SaveListviewAsCommaDelimToFile at line 172"_s
-                                     : u"SaveList.SaveListviewProperlySpaced at line 222"_s;
-            QVERIFY2(f.host.messages[0].text.contains(at), qPrintable(f.host.messages[0].text));
-            QVERIFY(f.host.messages[0].text.contains(u"No space left on device"_s));
-            // One full chunk, then the one that failed: nothing more is tried.
-            QCOMPARE(device.writeCalls, 2);
+            ResultFile file(device, kPath);
+            const bool written = comma ? SaveListviewAsCommaDelimToFile(
+                                             f.ws->listView3, file, &f.ws->progressBar1, f.runtime)
+                                       : SaveListviewProperlySpaced(f.ws->listView3, file,
+                                                                    &f.ws->progressBar1, f.runtime);
+            QVERIFY(!written);
+            QCOMPARE(f.errors.reports.size(), 1);
+            QVERIFY(comma ? f.errors.has(u"SaveComma.SaveListviewAsCommaDelimToFile"_s, 172)
+                          : f.errors.has(u"SaveList.SaveListviewProperlySpaced"_s, 222));
+            QCOMPARE(f.errors.reports.first().description,
+                     u"Cannot write the file: No space left on device"_s);
+            // Nothing was tried after the failure: what arrived is a start of the file.
+            QVERIFY(!device.stored.isEmpty());
+            QVERIFY(whole.startsWith(device.stored));
+            QVERIFY(device.stored.size() < whole.size());
+            QCOMPARE(device.refusedWrites, 1);
             QCOMPARE(f.ws->progressBar1.value(), 0);
             QCOMPARE(f.ws->progressBar1.text(), ProgressBar::restText());
         }
 
-        f.host.messages.clear();
+        f.errors.reports.clear();
         FailingDevice refusing(0, true);
-        SaveListviewProperlySpaced(*f.ws, f.ws->listView3, kPath, refusing, nullptr);
-        QCOMPARE(f.host.messages.size(), 1);
-        QVERIFY(f.host.messages[0].text.contains(u"at line 156"_s));
+        ResultFile file(refusing, kPath);
+        QVERIFY(!SaveListviewProperlySpaced(f.ws->listView3, file, nullptr, f.runtime));
+        QCOMPARE(f.errors.reports.size(), 1);
+        QVERIFY(f.errors.has(u"SaveList.SaveListviewProperlySpaced"_s, 156));
+        QCOMPARE(f.errors.reports.first().description,
+                 u"Cannot create the file: Permission denied"_s);
     }
 
     void filesAreReplacedOnlyWhenComplete()
     {
         QTemporaryDir dir;
         Fixture f;
-        const QString path = dir.filePath(u"out.txt"_s);
-        QVERIFY(writeFileBytes(path, QByteArray(5000, 'x')));
+        const QString path = writeFile(dir.path(), u"out.txt"_s, QByteArray(5000, 'x'));
         f.ws->listView3.add(u"a"_s, true);
-        SaveListviewProperlySpaced(*f.ws, f.ws->listView3, path, nullptr);
+        QVERIFY(saveAligned(f, path));
         QCOMPARE(fileBytes(path), QByteArray("Results\t\r\na      \t\r\n"));
 
-        // Results cleared while the export yields: the read of the vanished row fails.
-        QVERIFY(writeFileBytes(path, "old"));
+        // A row removed while the export yields: the read of the vanished row fails.
+        writeFile(dir.path(), u"out.txt"_s, "old");
         addTicked(f.ws->listView3, 10);
         for (bool comma : {false, true}) {
-            f.host.messages.clear();
-            f.pump.yields = 0;
-            f.pump.at[comma ? 8 : 30] = [&] { f.ws->listView3.remove(5); };
-            if (comma)
-                SaveListviewAsCommaDelimToFile(*f.ws, f.ws->listView3, path, &f.ws->progressBar1);
-            else
-                SaveListviewProperlySpaced(*f.ws, f.ws->listView3, path, &f.ws->progressBar1);
-            f.pump.at.clear();
-            QCOMPARE(f.host.messages.size(), comma ? 2 : 1); // the comma writer asks first
-            QVERIFY(f.host.messages.last().text.startsWith(u"Index out of bounds"_s));
+            f.errors.reports.clear();
+            bool removed = false;
+            f.pump.every = [&](int) {
+                if (!removed && f.ws->progressBar1.value() >= 40) {
+                    removed = true;
+                    f.ws->listView3.remove(5);
+                }
+            };
+            QVERIFY(!(comma ? saveCommaDelimited(f, path, &f.ws->progressBar1)
+                            : saveAligned(f, path, &f.ws->progressBar1)));
+            f.pump.every = nullptr;
+            QVERIFY(removed);
+            QCOMPARE(f.errors.descriptions(), QStringList{u"Index out of bounds"_s});
             QCOMPARE(fileBytes(path), QByteArray("old"));
             QCOMPARE(filesIn(dir.path()), QStringList{u"out.txt"_s});
             QCOMPARE(f.ws->progressBar1.text(), ProgressBar::restText());
         }
+        QVERIFY(f.host.messages.isEmpty());
     }
 
     void missingFolderIsReportedAndNothingIsCreated()
@@ -289,56 +316,27 @@ private slots:
         QTemporaryDir dir;
         Fixture f;
         const QString path = dir.filePath(u"missing/out.txt"_s);
-        SaveListviewProperlySpaced(*f.ws, f.ws->listView3, path, &f.ws->progressBar1);
-        SaveListviewAsCommaDelimToFile(*f.ws, f.ws->listView3, path, &f.ws->progressBar1);
-        QCOMPARE(f.host.messages.size(), 2);
-        QVERIFY(f.host.messages[0].text.contains(u"SaveListviewProperlySpaced at line 156"_s));
-        QVERIFY(f.host.messages[1].text.contains(u"SaveListviewAsCommaDelimToFile at line 120"_s));
+        QVERIFY(!saveAligned(f, path, &f.ws->progressBar1));
+        QVERIFY(!saveCommaDelimited(f, path, &f.ws->progressBar1));
+        QCOMPARE(f.errors.reports.size(), 2);
+        QVERIFY(f.errors.has(u"SaveList.SaveListviewProperlySpaced"_s, 156));
+        QVERIFY(f.errors.has(u"SaveComma.SaveListviewAsCommaDelimToFile"_s, 120));
         QVERIFY(QDir(dir.path()).isEmpty());
         QCOMPARE(f.ws->progressBar1.value(), 0);
         QCOMPARE(f.ws->progressBar1.text(), ProgressBar::restText());
-    }
-
-    void commaWriterAsksBeforeReplacing()
-    {
-        QTemporaryDir dir;
-        Fixture f;
-        const QString path = dir.filePath(u"out.csv"_s);
-        fill(f.ws->listView3, {u"a"_s, u"b"_s});
-        SaveListviewAsCommaDelimToFile(*f.ws, f.ws->listView3, path, &f.ws->progressBar1);
-        QVERIFY(f.host.messages.isEmpty()); // a new file: no question
-        QCOMPARE(fileBytes(path), QByteArray("a,\r\nb\r\n"));
-
-        QVERIFY(writeFileBytes(path, "old"));
-        f.host.messageAnswers = {MessageAnswer::No};
-        f.pump.yields = 0;
-        f.ws->progressBar1.setValue(7);
-        SaveListviewAsCommaDelimToFile(*f.ws, f.ws->listView3, path, &f.ws->progressBar1);
-        QCOMPARE(f.host.messages.size(), 1);
-        const MessageRequest& question = f.host.messages[0];
-        QCOMPARE(question.text, u"Are you sure you wish to overwrite "_s + path + u" ?"_s);
-        QCOMPARE(question.buttons, MessageButtons::YesNo);
-        QCOMPARE(question.defaultAnswer, MessageAnswer::Yes);
-        QCOMPARE(question.title, u"Pellicor"_s);
-        QCOMPARE(fileBytes(path), QByteArray("old"));
-        QCOMPARE(f.ws->progressBar1.value(), 7);
-        QCOMPARE(f.pump.yields, 0);
-
-        SaveListviewAsCommaDelimToFile(*f.ws, f.ws->listView3, path, &f.ws->progressBar1);
-        QCOMPARE(fileBytes(path), QByteArray("a,\r\nb\r\n"));
     }
 
     void closingTheWindowLeavesTheFileUntouched()
     {
         QTemporaryDir dir;
         Fixture f;
-        const QString path = dir.filePath(u"out.txt"_s);
-        QVERIFY(writeFileBytes(path, "old"));
+        const QString path = writeFile(dir.path(), u"out.txt"_s, "old");
         addTicked(f.ws->listView3, 100);
-        f.pump.at[150] = [&] { f.pump.abandonCommands(); };
-        QVERIFY_THROWS_EXCEPTION(
-            CommandAbandoned,
-            SaveListviewProperlySpaced(*f.ws, f.ws->listView3, path, &f.ws->progressBar1));
+        f.pump.every = [&](int) {
+            if (f.ws->progressBar1.value() >= 50)
+                f.pump.abandonCommands();
+        };
+        QVERIFY_THROWS_EXCEPTION(CommandAbandoned, saveAligned(f, path, &f.ws->progressBar1));
         QCOMPARE(fileBytes(path), QByteArray("old"));
         QCOMPARE(filesIn(dir.path()), QStringList{u"out.txt"_s});
     }
@@ -349,8 +347,7 @@ private slots:
     {
         QTemporaryDir dir;
         Fixture f;
-        const QString path = dir.filePath(u"out.txt"_s);
-        QVERIFY(writeFileBytes(path, "old"));
+        const QString path = writeFile(dir.path(), u"out.txt"_s, "old");
         addTicked(f.ws->listView3, 200000);
         rlimit old{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
@@ -358,11 +355,12 @@ private slots:
         rlimit limited = old;
         limited.rlim_cur = 1500000;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-        SaveListviewProperlySpaced(*f.ws, f.ws->listView3, path, &f.ws->progressBar1);
+        const bool written = saveAligned(f, path, &f.ws->progressBar1);
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldHandler);
-        QCOMPARE(f.host.messages.size(), 1);
-        QVERIFY(f.host.messages[0].text.contains(u"at line 222"_s));
+        QVERIFY(!written);
+        QCOMPARE(f.errors.reports.size(), 1);
+        QVERIFY(f.errors.has(u"SaveList.SaveListviewProperlySpaced"_s, 222));
         QCOMPARE(fileBytes(path), QByteArray("old"));
         QCOMPARE(filesIn(dir.path()), QStringList{u"out.txt"_s});
     }

@@ -1,0 +1,127 @@
+#include "platform/TextStore.h"
+
+#include "platform/AppError.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace pq {
+
+namespace {
+
+constexpr qsizetype kFirstBlockCharacters = 1024;
+constexpr qsizetype kLargestBlockCharacters = qsizetype(1) << 18;
+
+quint32 rowSize(qsizetype size)
+{
+    if (size > qsizetype(std::numeric_limits<quint32>::max()))
+        throw AppError(QStringLiteral("Out of memory"));
+    return static_cast<quint32>(size);
+}
+
+const char16_t* charsOf(const TextBlock& block)
+{
+    return reinterpret_cast<const char16_t*>(block.chars.constData());
+}
+
+} // namespace
+
+TextBatch::TextBatch(QString chars) : block(std::make_shared<TextBlock>())
+{
+    block->used = chars.size();
+    block->chars = std::move(chars);
+}
+
+TextBatch TextBatch::of(const QList<QString>& texts)
+{
+    qsizetype total = 0;
+    for (const QString& text : texts)
+        total += text.size();
+    QString chars;
+    chars.reserve(total);
+    for (const QString& text : texts)
+        chars.append(text);
+    TextBatch batch(std::move(chars));
+    batch.texts.reserve(static_cast<size_t>(texts.size()));
+    qsizetype from = 0;
+    for (const QString& text : texts) {
+        batch.addText(from, text.size());
+        from += text.size();
+    }
+    return batch;
+}
+
+void TextBatch::addText(qsizetype from, qsizetype size)
+{
+    TextRef text;
+    text.size = rowSize(size);
+    if (size > 0)
+        text.data = charsOf(*block) + from;
+    texts.push_back(text);
+}
+
+void TextStore::append(QStringView text, bool checked)
+{
+    TextRef row;
+    row.size = rowSize(text.size());
+    row.checked = checked;
+    if (!text.isEmpty()) {
+        TextBlock& block = blockWithRoomFor(text.size());
+        char16_t* at = reinterpret_cast<char16_t*>(block.chars.data()) + block.used;
+        std::copy(text.utf16(), text.utf16() + text.size(), at);
+        block.used += text.size();
+        row.data = at;
+    }
+    m_rows.push_back(row);
+}
+
+void TextStore::append(TextBatch&& batch)
+{
+    if (m_rows.empty() && m_rows.capacity() <= batch.texts.size())
+        m_rows = std::move(batch.texts);
+    else
+        m_rows.insert(m_rows.end(), batch.texts.begin(), batch.texts.end());
+    m_blocks.push_back(std::move(batch.block));
+}
+
+void TextStore::reserve(qsizetype moreRows)
+{
+    m_rows.reserve(m_rows.size() + static_cast<size_t>(moreRows));
+}
+
+void TextStore::erase(qsizetype row)
+{
+    m_rows.erase(m_rows.begin() + row);
+}
+
+void TextStore::clear()
+{
+    std::vector<TextRef>().swap(m_rows);
+    m_blocks.clear();
+    m_blocks.shrink_to_fit();
+    m_open = nullptr;
+}
+
+qsizetype TextStore::heldCharacters() const
+{
+    qsizetype held = 0;
+    for (const auto& block : m_blocks)
+        held += block->chars.size();
+    return held;
+}
+
+TextBlock& TextStore::blockWithRoomFor(qsizetype characters)
+{
+    if (m_open && m_open->chars.size() - m_open->used >= characters)
+        return *m_open;
+    const qsizetype previous = m_open ? m_open->chars.size() : kFirstBlockCharacters / 2;
+    const qsizetype capacity =
+        std::max(characters, std::min(previous * 2, kLargestBlockCharacters));
+    auto block = std::make_shared<TextBlock>();
+    block->chars = QString(capacity, Qt::Uninitialized);
+    m_open = block.get();
+    m_blocks.push_back(std::move(block));
+    return *m_open;
+}
+
+} // namespace pq

@@ -1,0 +1,23 @@
+#include "platform/Workspace.h"
+
+namespace pq {
+
+Workspace::Workspace(Runtime& runtime, FormWindow& window, QString programFolder)
+    : runtime(runtime), window(window), programFolder(std::move(programFolder))
+{
+    listView3.setCheckable(true);
+}
+
+ListPane& Workspace::pane(int number)
+{
+    switch (number) {
+    case 1:
+        return listView1;
+    case 2:
+        return listView2;
+    default:
+        return listView3;
+    }
+}
+
+} // namespace pq
