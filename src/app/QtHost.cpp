@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QTime>
 #include <QUrl>
 
@@ -28,8 +29,10 @@ QMessageBox::StandardButton toQt(MessageAnswer answer)
     return QMessageBox::Ok;
 }
 
-void prepare(QFileDialog& fileDialog, const CommonDialog& dialog)
+void prepare(QFileDialog& fileDialog, const CommonDialog& dialog,
+             QAbstractFileIconProvider* iconProvider)
 {
+    fileDialog.setIconProvider(iconProvider);
     fileDialog.setWindowTitle(dialog.dialogTitle);
     fileDialog.setOption(QFileDialog::DontUseNativeDialog);
     fileDialog.setOption(QFileDialog::HideNameFilterDetails);
@@ -37,6 +40,23 @@ void prepare(QFileDialog& fileDialog, const CommonDialog& dialog)
 }
 
 } // namespace
+
+QIcon NameOnlyIconProvider::icon(const QFileInfo& info) const
+{
+    if (info.isRoot())
+        return icon(Drive);
+    return icon(info.isDir() ? Folder : File);
+}
+
+QString NameOnlyIconProvider::type(const QFileInfo& info) const
+{
+    if (info.isDir())
+        return QStringLiteral("Folder");
+    // Called on the dialog's own thread that gathers the entries: a database of its own.
+    const QMimeType byName =
+        QMimeDatabase().mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
+    return byName.isDefault() ? QStringLiteral("File") : byName.comment();
+}
 
 QStringList nameFiltersFrom(const QString& filter)
 {
@@ -108,7 +128,7 @@ QString chosenFileName(const QStringList& files)
 void QtHost::showOpen(CommonDialog& dialog)
 {
     QFileDialog fileDialog(m_parent);
-    prepare(fileDialog, dialog);
+    prepare(fileDialog, dialog, &m_iconProvider);
     fileDialog.setAcceptMode(QFileDialog::AcceptOpen);
     fileDialog.setFileMode(dialog.flags & kAllowMultipleFiles ? QFileDialog::ExistingFiles
                                                               : QFileDialog::ExistingFile);
@@ -120,7 +140,7 @@ void QtHost::showOpen(CommonDialog& dialog)
 void QtHost::showSave(CommonDialog& dialog)
 {
     QFileDialog fileDialog(m_parent);
-    prepare(fileDialog, dialog);
+    prepare(fileDialog, dialog, &m_iconProvider);
     fileDialog.setAcceptMode(QFileDialog::AcceptSave);
     fileDialog.setFileMode(QFileDialog::AnyFile);
     // The program asks its own overwrite question.

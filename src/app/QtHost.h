@@ -2,11 +2,23 @@
 
 #include "platform/Host.h"
 
+#include <QAbstractFileIconProvider>
 #include <QRandomGenerator>
 
 class QWidget;
 
 namespace pq {
+
+// Icons and type names for the file dialogs from a file's name and kind alone. Qt's own
+// provider reads a file's first bytes to guess its type, and some files answer a read
+// only when they have something to say: showing /proc as root would wait for ever.
+class NameOnlyIconProvider : public QAbstractFileIconProvider
+{
+public:
+    QIcon icon(const QFileInfo& info) const override;
+    QString type(const QFileInfo& info) const override;
+    using QAbstractFileIconProvider::icon;
+};
 
 // The real dialogs, clipboard, browser launch, clock and random draw.
 class QtHost : public Host
@@ -28,6 +40,7 @@ public:
 private:
     QWidget* m_parent = nullptr;
     QRandomGenerator m_random;
+    NameOnlyIconProvider m_iconProvider;
 };
 
 // The dialog flag that lets the user choose several files at once.

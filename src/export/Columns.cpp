@@ -20,4 +20,11 @@ ColumnExtent measureColumn(const ListPane& pane, int column, Runtime& runtime)
     return extent;
 }
 
+QString PaneReading::changedMessage() const
+{
+    const QString name =
+        m_pane.columnHeaderCount() > 0 ? m_pane.columnTitle(1) : QStringLiteral("list");
+    return u"The " + name + u" changed while they were being " + m_doing;
+}
+
 } // namespace pq

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/AppError.h"
 #include "platform/ListPane.h"
 
 #include <QStringView>
@@ -40,5 +41,38 @@ template <typename Use> void withCell(const ListPane& pane, int row, int column,
         use(QStringView(subItem));
     }
 }
+
+// What a writer says when the pane it saves changed under it.
+inline constexpr QStringView kSavedButChanged = u"saved; the file was not changed.";
+
+// Reads a pane that other commands may change while the reader yields. A read that fails
+// once the pane has changed since the reader began (the row it wants has gone) fails in
+// words the user can act on: "The Results changed while they were being <doing>".
+class PaneReading
+{
+public:
+    PaneReading(const ListPane& pane, QStringView doing)
+        : m_pane(pane), m_revision(pane.revision()), m_doing(doing.toString())
+    {
+    }
+
+    template <typename Read> void operator()(Read&& read) const
+    {
+        try {
+            read();
+        } catch (const AppError&) {
+            if (m_pane.revision() != m_revision)
+                throw AppError(changedMessage());
+            throw;
+        }
+    }
+
+private:
+    QString changedMessage() const;
+
+    const ListPane& m_pane;
+    quint64 m_revision;
+    QString m_doing;
+};
 
 } // namespace pq

@@ -68,7 +68,8 @@ void ResultFile::create()
 {
     m_block.reserve(kChunkBytes + kChunkBytes / 4);
     if (m_saveFile) {
-        if (m_path.isEmpty() || !m_saveFile->open(QIODevice::WriteOnly))
+        // Unbuffered: the chunks are large already, and each failure comes with its reason.
+        if (m_path.isEmpty() || !m_saveFile->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             throw failure(u"Cannot create the file", *m_saveFile);
         m_device = m_saveFile.get();
     } else if (!m_device->isWritable() && !m_device->open(QIODevice::WriteOnly)) {
@@ -98,8 +99,17 @@ void ResultFile::writeBlock()
         return;
     if (!m_device)
         throw AppError(QStringLiteral("Cannot write the file"));
-    if (m_device->write(m_block) != m_block.size())
-        throw failure(u"Cannot write the file", *m_device);
+    // A disk that fills up takes part of a write without an error; the next write of the
+    // rest then fails and says why.
+    const char* data = m_block.constData();
+    qint64 left = m_block.size();
+    while (left > 0) {
+        const qint64 written = m_device->write(data, left);
+        if (written <= 0)
+            throw failure(u"Cannot write the file", *m_device);
+        data += written;
+        left -= written;
+    }
     m_block.resize(0);
 }
 

@@ -26,14 +26,17 @@ void writeColumnLine(Trap& trap, const ListPane& pane, ResultFile& file)
 void writeRows(Trap& trap, const ListPane& pane, ResultFile& file, WritingProgress& progress,
                Runtime& runtime)
 {
+    const PaneReading reading(pane, kSavedButChanged);
     const int rows = pane.count(); // [134]
     for (int j = 1; j <= rows && !trap.halted(); ++j) {
         trap.step(136, [&] { runtime.yield(); });
         trap.step(138, [&] { progress.row(j, rows); });
         const int columns = pane.columnHeaderCount(); // [152]
         for (int i = 1; i <= columns; ++i) {
-            trap.step(154,
-                      [&] { withCell(pane, j, i, [&](QStringView cell) { file.append(cell); }); });
+            trap.step(154, [&] {
+                reading(
+                    [&] { withCell(pane, j, i, [&](QStringView cell) { file.append(cell); }); });
+            });
             if (i != pane.columnHeaderCount()) // [160]
                 file.appendChar(',');
         }

@@ -15,14 +15,17 @@ namespace pq {
 namespace {
 
 // Every row counts, ticked or not, and so does each column's title.
-QList<qsizetype> columnWidths(Trap& trap, const ListPane& pane, Runtime& runtime)
+QList<qsizetype> columnWidths(Trap& trap, const ListPane& pane, const PaneReading& reading,
+                              Runtime& runtime)
 {
     QList<qsizetype> widths;
     const int columns = pane.columnHeaderCount(); // [110]
     for (int i = 1; i <= columns && !trap.halted(); ++i) {
         qsizetype width = 0;
         trap.step(114, [&] { width = pane.columnTitle(i).size(); });
-        trap.step(124, [&] { width = std::max(width, measureColumn(pane, i, runtime).widest); });
+        trap.step(124, [&] {
+            reading([&] { width = std::max(width, measureColumn(pane, i, runtime).widest); });
+        });
         widths.append(width); // [136]
     }
     return widths;
@@ -38,21 +41,25 @@ void writeColumnLine(Trap& trap, const ListPane& pane, const QList<qsizetype>& w
     trap.step(170, [&] { file.endLine(); });
 }
 
-void writeTickedRows(Trap& trap, const ListPane& pane, const QList<qsizetype>& widths,
-                     ResultFile& file, WritingProgress& progress, Runtime& runtime)
+void writeTickedRows(Trap& trap, const ListPane& pane, const PaneReading& reading,
+                     const QList<qsizetype>& widths, ResultFile& file, WritingProgress& progress,
+                     Runtime& runtime)
 {
     const int rows = pane.count(); // [182]
     for (int j = 1; j <= rows && !trap.halted(); ++j) {
         trap.step(184, [&] { runtime.yield(); });
         bool ticked = false;
-        trap.step(188, [&] { ticked = pane.checked(j); });
+        trap.step(188, [&] { reading([&] { ticked = pane.checked(j); }); });
         if (!ticked)
             continue;
         for (int i = 1; i <= widths.size(); ++i) {
             trap.step(192, [&] { runtime.yield(); });
             trap.step(194, [&] {
-                withCell(pane, j, i,
-                         [&](QStringView cell) { appendPaddedCell(file, cell, widths.at(i - 1)); });
+                reading([&] {
+                    withCell(pane, j, i, [&](QStringView cell) {
+                        appendPaddedCell(file, cell, widths.at(i - 1));
+                    });
+                });
             });
         }
         trap.step(210, [&] { progress.row(j, rows); });
@@ -68,13 +75,14 @@ bool SaveListviewProperlySpaced(const ListPane& pane, ResultFile& file, Progress
     Trap trap(runtime.errors(), QStringLiteral("SaveList.SaveListviewProperlySpaced"),
               Trap::Mode::StopAtFirstFailure);
     WritingProgress progress(runtime, progressBar, file.path());
+    const PaneReading reading(pane, kSavedButChanged);
     trap.step(100, [&] { progress.stage(1); });
-    const QList<qsizetype> widths = columnWidths(trap, pane, runtime);
+    const QList<qsizetype> widths = columnWidths(trap, pane, reading, runtime);
     trap.step(142, [&] { progress.stage(10); });
     trap.step(156, [&] { file.create(); });
     writeColumnLine(trap, pane, widths, file, runtime);
     trap.step(172, [&] { progress.stage(20); });
-    writeTickedRows(trap, pane, widths, file, progress, runtime);
+    writeTickedRows(trap, pane, reading, widths, file, progress, runtime);
     return finishResultFile(trap, file, progress, runtime, 232);
 }
 

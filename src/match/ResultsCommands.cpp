@@ -49,27 +49,7 @@ struct CopyText
     }
 };
 
-} // namespace
-
-void PushButton10_Click(Workspace& ws)
-{
-    Trap trap(ws.runtime.errors(), QStringLiteral("Form1.PushButton10_Click"));
-    trap.step(100, [&] { ws.listView3.clear(); });
-}
-
-void PushButton6_Click(Workspace& ws)
-{
-    Runtime& runtime = ws.runtime;
-    Trap trap(runtime.errors(), QStringLiteral("Form1.PushButton6_Click"));
-    trap.step(106, [&] { CopyListviewToClipboard(ws.listView3, runtime); });
-    trap.step(108, [&] {
-        runtime.message(
-            QStringLiteral("Results have been copied to the clipboard.\r\rClick a text area "
-                           "where you normally type and press Ctrl+V to paste the clipboard."));
-    });
-}
-
-void CopyListviewToClipboard(const ListPane& pane, Runtime& runtime)
+void copyToClipboard(const ListPane& pane, Runtime& runtime)
 {
     if (pane.count() == 0)
         return;
@@ -97,6 +77,35 @@ void CopyListviewToClipboard(const ListPane& pane, Runtime& runtime)
     }
     ClearClipboard(runtime.host());
     SetClipboardText(runtime.host(), copy.text);
+}
+
+} // namespace
+
+void PushButton10_Click(Workspace& ws)
+{
+    Trap trap(ws.runtime.errors(), QStringLiteral("Form1.PushButton10_Click"));
+    trap.step(100, [&] { ws.listView3.clear(); });
+}
+
+void PushButton6_Click(Workspace& ws)
+{
+    Runtime& runtime = ws.runtime;
+    Trap trap(runtime.errors(), QStringLiteral("Form1.PushButton6_Click"));
+    // After a copy that failed the clipboard was not touched: saying it holds the Results
+    // would be wrong.
+    if (!trap.step(106, [&] { CopyListviewToClipboard(ws.listView3, runtime); }))
+        return;
+    trap.step(108, [&] {
+        runtime.message(
+            QStringLiteral("Results have been copied to the clipboard.\r\rClick a text area "
+                           "where you normally type and press Ctrl+V to paste the clipboard."));
+    });
+}
+
+void CopyListviewToClipboard(const ListPane& pane, Runtime& runtime)
+{
+    const PaneReading reading(pane, u"copied; nothing was copied.");
+    reading([&] { copyToClipboard(pane, runtime); });
 }
 
 void ClearClipboard(Host& host)

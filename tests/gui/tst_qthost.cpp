@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -65,6 +66,7 @@ private slots:
     void chosenFileNameJoinsSeveralFilesWithNul();
     void openDialogChoosesSeveralFilesWhenTheFlagsSaySo();
     void openDialogChoosesOneFileWithoutTheFlag();
+    void openDialogReadsNoFileToShowIt();
 };
 
 void QtHostTest::filtersFromTheDialogFilter()
@@ -121,6 +123,41 @@ void QtHostTest::openDialogChoosesOneFileWithoutTheFlag()
     host.showOpen(dialog);
     QCOMPARE(seen.mode, QFileDialog::ExistingFile);
     QCOMPARE(QFileInfo(dialog.fileName).canonicalFilePath(), QFileInfo(only).canonicalFilePath());
+}
+
+void QtHostTest::openDialogReadsNoFileToShowIt()
+{
+    // Files under /proc answer a read only when they have something to say; kmsg, readable
+    // by root, waits for the kernel's next message. Showing the folder must not read them.
+    if (!QFileInfo(u"/proc/kmsg"_s).isReadable())
+        QSKIP("/proc/kmsg cannot be read here: it takes root to show the hang");
+    QtHost host;
+    CommonDialog dialog;
+    dialog.flags = kOpenFlags;
+    dialog.filter = kFilter;
+    QElapsedTimer shown;
+    QTimer closer;
+    closer.setInterval(50);
+    closer.callOnTimeout(&closer, [&] {
+        auto* fileDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!fileDialog)
+            return;
+        if (!shown.isValid()) {
+            shown.start();
+            // As a user types it, so the name box's completion shows the folder too.
+            QTest::keyClicks(fileDialog->focusWidget(), u"/proc/"_s);
+            return;
+        }
+        // Let the dialog gather the folder's entries and their types for a while.
+        if (shown.elapsed() > 1500)
+            fileDialog->reject();
+    });
+    closer.start();
+    QElapsedTimer took;
+    took.start();
+    host.showOpen(dialog);
+    QVERIFY(dialog.fileName.isEmpty());
+    QVERIFY2(took.elapsed() < 10000, "the dialog hung while showing /proc");
 }
 
 QTEST_MAIN(QtHostTest)

@@ -2,6 +2,12 @@
 
 #include "platform/ProgressBar.h"
 
+#include <QFile>
+
+#ifdef Q_OS_LINUX
+#include <sys/mount.h>
+#endif
+
 namespace pq::test {
 
 bool FailingDevice::open(OpenMode mode)
@@ -16,10 +22,8 @@ bool FailingDevice::open(OpenMode mode)
 qint64 FailingDevice::writeData(const char* data, qint64 length)
 {
     const qint64 room = m_limit - stored.size();
-    if (room < length) {
-        ++refusedWrites;
+    if (room < length)
         setErrorString(QStringLiteral("No space left on device"));
-    }
     if (room <= 0)
         return -1;
     const qint64 taken = std::min(room, length);
@@ -42,6 +46,40 @@ QList<int> ProgressRecorder::values() const
             values.append(state.first);
     }
     return values;
+}
+
+ScratchDisk::ScratchDisk(int kibibytes)
+{
+#ifdef Q_OS_LINUX
+    const QByteArray options = "size=" + QByteArray::number(kibibytes) + "k";
+    m_mounted = m_dir.isValid() && ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(),
+                                           "tmpfs", 0, options.constData()) == 0;
+#else
+    Q_UNUSED(kibibytes);
+#endif
+}
+
+ScratchDisk::~ScratchDisk()
+{
+#ifdef Q_OS_LINUX
+    if (m_mounted)
+        ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+#endif
+}
+
+QString ScratchDisk::path() const
+{
+    return m_dir.path();
+}
+
+bool ScratchDisk::makeReadOnly()
+{
+#ifdef Q_OS_LINUX
+    return m_mounted && ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs",
+                                MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+#else
+    return false;
+#endif
 }
 
 } // namespace pq::test

@@ -4,6 +4,7 @@
 #include <QIODevice>
 #include <QList>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <functional>
 #include <utility>
@@ -26,7 +27,6 @@ public:
     }
 
     QByteArray stored;
-    int refusedWrites = 0; // writes that did not store everything they were given
 
     bool open(OpenMode mode) override;
 
@@ -51,6 +51,26 @@ public:
 private:
     const ProgressBar& m_bar;
     QList<std::pair<int, QString>> m_states;
+};
+
+// A small file system of its own (a tmpfs), for real full and read-only disks. Mounting
+// needs the right to: `isValid()` tells whether it is there. Unmounted when destroyed.
+class ScratchDisk
+{
+public:
+    explicit ScratchDisk(int kibibytes);
+    ~ScratchDisk();
+    ScratchDisk(const ScratchDisk&) = delete;
+    ScratchDisk& operator=(const ScratchDisk&) = delete;
+
+    bool isValid() const { return m_mounted; }
+    QString path() const;
+    // Remounts it read-only; false when that failed.
+    bool makeReadOnly();
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
 };
 
 } // namespace pq::test
