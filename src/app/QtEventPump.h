@@ -9,8 +9,9 @@
 namespace pq {
 
 // Lets Qt dispatch pending events, but only when ~15 ms passed since the last dispatch, so
-// millions of yields cost next to nothing while the window still repaints ~60 times a
-// second. Once `abandonCommands` was called, every yield throws CommandAbandoned.
+// millions of yields cost next to nothing (one read of a coarse clock) while the window
+// still repaints ~60 times a second. Once `abandonCommands` was called, every yield throws
+// CommandAbandoned.
 class QtEventPump : public EventPump
 {
 public:
@@ -25,7 +26,10 @@ public:
     void resetLongestGap();
 
 private:
+    void restartGap();
+
     QElapsedTimer m_sinceDispatch;
+    qint64 m_lastDispatchMs = 0;
     qint64 m_longestGapMs = 0;
     bool m_abandoned = false;
 };
