@@ -1,11 +1,16 @@
 #include "BenchSupport.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 
 #include <cstdio>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace pq::bench {
 
@@ -24,6 +29,12 @@ BenchApp::BenchApp(int argc, char** argv) : m_args(argv, argv + argc)
 
 BenchApp::~BenchApp() = default;
 
+BenchWindow::BenchWindow() : form(host, pump, QDir::tempPath())
+{
+    form.load();
+    form.show();
+}
+
 MessageAnswer BenchHost::messageBox(const MessageRequest& request)
 {
     if (request.title == u"Application Error") {
@@ -31,6 +42,12 @@ MessageAnswer BenchHost::messageBox(const MessageRequest& request)
         std::fprintf(stderr, "%s\n", qPrintable(request.text));
     }
     return request.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+}
+
+int lineCountArgument(int argc, char** argv)
+{
+    const int asked = argc > 1 ? QByteArray(argv[1]).toInt() : 0;
+    return asked > 0 ? asked : 1000000;
 }
 
 double timeSeconds(const std::function<void()>& work)
@@ -80,6 +97,16 @@ double peakMemoryMiB()
 double currentMemoryMiB()
 {
     return statusField("VmRSS:");
+}
+
+double heapInUseMiB()
+{
+#if defined(__GLIBC__)
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<double>(info.uordblks + info.hblkhd) / (1024.0 * 1024.0);
+#else
+    return currentMemoryMiB();
+#endif
 }
 
 uint64_t LineGenerator::next()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Form1.h"
+#include "app/QtEventPump.h"
 #include "app/QtHost.h"
 
 #include <QByteArray>
@@ -43,6 +45,20 @@ public:
     double rnd() override { return 0.5; }
 };
 
+// The real window, started as the program starts it, on the benchmark host and the real
+// event pump; shown (offscreen unless another platform was chosen).
+struct BenchWindow
+{
+    BenchWindow();
+    BenchHost host;
+    QtEventPump pump;
+    Form1 form;
+    Workspace& ws() { return form.workspace(); }
+};
+
+// The line count a benchmark was asked for: its first argument, 1,000,000 without one.
+int lineCountArgument(int argc, char** argv);
+
 // Seconds taken by `work`.
 double timeSeconds(const std::function<void()>& work);
 
@@ -59,6 +75,9 @@ ToolRun runTool(const QString& shellCommand);
 double peakMemoryMiB();
 // Current resident memory of this process, in MiB (VmRSS).
 double currentMemoryMiB();
+// Memory the allocator has handed out and not been given back, in MiB: what the program
+// holds, whatever pages freed earlier it reuses.
+double heapInUseMiB();
 
 // Reproducible pseudo-random lines: letters and digits, `minLength` to `maxLength` long.
 class LineGenerator

@@ -4,6 +4,8 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
+
 namespace pq {
 
 namespace {
@@ -124,22 +126,27 @@ void ListPane::reserve(qsizetype rows)
     m_store.reserve(rows);
 }
 
-void ListPane::remove(int position)
+void ListPane::removeRange(int position, int rows)
 {
-    const int row = rowIndex(position);
-    const bool shown = row < m_shownRows;
+    const int first = rowIndex(position);
+    if (rows <= 0)
+        return;
+    const int last = rowIndex(position + rows - 1);
+    // Only the rows views were told of are announced; the others were never shown.
+    const int shownLast = std::min(last, m_shownRows - 1);
+    const bool shown = first <= shownLast;
     if (shown)
-        beginRemoveRows({}, row, row);
-    m_store.erase(row);
+        beginRemoveRows({}, first, shownLast);
+    m_store.erase(first, rows);
     if (!m_subItems.isEmpty())
-        m_subItems.removeAt(row);
-    if (m_selected == row)
+        m_subItems.remove(first, rows);
+    if (m_selected >= first && m_selected <= last)
         m_selected = -1;
-    else if (m_selected > row)
-        --m_selected;
+    else if (m_selected > last)
+        m_selected -= rows;
     changed();
     if (shown) {
-        --m_shownRows;
+        m_shownRows -= shownLast - first + 1;
         endRemoveRows();
     }
 }
@@ -233,12 +240,25 @@ QVariant ListPane::data(const QModelIndex& index, int role) const
     const int row = index.row();
     if (role == Qt::DisplayRole) {
         if (index.column() == 0)
-            return m_store.at(row).view().toString();
-        return m_subItems.isEmpty() ? QString() : m_subItems.at(row).value(index.column() - 1);
+            return shownText(m_store.at(row).view());
+        return m_subItems.isEmpty() ? QString()
+                                    : shownText(m_subItems.at(row).value(index.column() - 1));
     }
     if (role == Qt::CheckStateRole && m_checkable && index.column() == 0)
         return m_store.at(row).checked ? Qt::Checked : Qt::Unchecked;
     return {};
+}
+
+QString ListPane::shownText(QStringView text) const
+{
+    // Laying out millions of characters takes seconds a paint, and Qt's text layout
+    // fails outright on a few hundred million.
+    if (text.size() <= kShownCharacters)
+        return text.toString();
+    qsizetype cut = kShownCharacters;
+    if (text[cut - 1].isHighSurrogate())
+        --cut;
+    return text.first(cut) + u'\u2026';
 }
 
 bool ListPane::setData(const QModelIndex& index, const QVariant& value, int role)

@@ -23,6 +23,10 @@ class ListPane : public QAbstractItemModel
 {
     Q_OBJECT
 public:
+    // How many characters of an item views are given to draw and measure; a longer item
+    // is shown cut there and followed by "…". The item itself is never cut.
+    static constexpr qsizetype kShownCharacters = 4000;
+
     explicit ListPane(QObject* parent = nullptr);
 
     // Columns (ColumnHeaders), 1-based.
@@ -50,7 +54,9 @@ public:
     void addMany(const QList<QString>& texts) { addBatch(TextBatch::of(texts)); }
     // Makes room for `rows` more rows, so appending them moves none of the rows held.
     void reserve(qsizetype rows);
-    void remove(int position);
+    void remove(int position) { removeRange(position, 1); }
+    // Removes `rows` rows from `position` on.
+    void removeRange(int position, int rows);
     void clear();
 
     // The selected row (SelectedItem); 0 when none.
@@ -85,6 +91,7 @@ signals:
     void columnWidthChanged(int column, int twips);
 
 private:
+    QString shownText(QStringView text) const;
     int rowIndex(int position) const;  // throws unless 1 <= position <= count()
     int columnIndex(int column) const; // throws unless 1 <= column <= columnHeaderCount()
     void rowsAppended();

@@ -89,9 +89,9 @@ void TextStore::reserve(qsizetype moreRows)
     m_rows.reserve(m_rows.size() + static_cast<size_t>(moreRows));
 }
 
-void TextStore::erase(qsizetype row)
+void TextStore::erase(qsizetype row, qsizetype rows)
 {
-    m_rows.erase(m_rows.begin() + row);
+    m_rows.erase(m_rows.begin() + row, m_rows.begin() + row + rows);
 }
 
 void TextStore::clear()

@@ -65,7 +65,7 @@ public:
     void append(QStringView text, bool checked);
     void append(TextBatch&& batch);
     void reserve(qsizetype moreRows);
-    void erase(qsizetype row);
+    void erase(qsizetype row, qsizetype rows = 1);
     // Drops every row and frees the blocks no other store shares.
     void clear();
 

@@ -26,6 +26,7 @@ private slots:
     void paneSubItemsAndChecks();
     void paneModelStaysConsistentForViews();
     void paneTextsAreTheirOwn();
+    void viewsAreGivenTheStartOfLongItems();
     void progressBarForwardsOncePerDispatch();
     void trapReportsAndCarriesOn();
     void trapHaltsALoopWhoseEveryPassFails();
@@ -193,6 +194,25 @@ void PlatformTest::paneTextsAreTheirOwn()
     QCOMPARE(results.text(52), longText);
     QCOMPARE(results.text(53), u"tail"_s);
     QCOMPARE(results.text(1), u"item number 0"_s);
+}
+
+void PlatformTest::viewsAreGivenTheStartOfLongItems()
+{
+    ListPane pane;
+    pane.addColumn(u"Results"_s);
+    QString longText(3 * ListPane::kShownCharacters, u'x');
+    longText[ListPane::kShownCharacters - 1] = QChar(0xD83C); // a pair across the cut
+    longText[ListPane::kShownCharacters] = QChar(0xDF4E);
+    const QString shortText(ListPane::kShownCharacters, u'y');
+    pane.add(longText, true);
+    pane.add(shortText, true);
+    QCoreApplication::processEvents();
+    const QString shown = pane.data(pane.index(0, 0), Qt::DisplayRole).toString();
+    QCOMPARE(shown, longText.first(ListPane::kShownCharacters - 1) + u"\u2026"_s);
+    QCOMPARE(pane.data(pane.index(1, 0), Qt::DisplayRole).toString(), shortText);
+    // The item itself keeps every character.
+    QCOMPARE(pane.text(1), longText);
+    QCOMPARE(pane.view(1).size(), longText.size());
 }
 
 void PlatformTest::progressBarForwardsOncePerDispatch()
