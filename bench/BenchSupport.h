@@ -39,9 +39,11 @@ class BenchHost : public QtHost
 {
 public:
     QString chosenFile;
+    QString savePath;
     int errorReports = 0;
     MessageAnswer messageBox(const MessageRequest& request) override;
     void showOpen(CommonDialog& dialog) override { dialog.fileName = chosenFile; }
+    void showSave(CommonDialog& dialog) override { dialog.fileName = savePath; }
     double rnd() override { return 0.5; }
 };
 
@@ -90,6 +92,12 @@ public:
 private:
     uint64_t m_state;
 };
+
+// Two list files for a comparison, written as they are generated so that ten million lines
+// need no list in memory: List 2 of random lines; List 1 where about 30% of the lines are
+// drawn from List 2, about 2% repeat an earlier List 1 line, and the rest are new. Lines
+// end in LF. Returns false when a file cannot be written.
+bool writeComparisonLists(int lines, const QString& list1Path, const QString& list2Path);
 
 // Writes the lines to a file, each followed by CR LF. Returns false on failure.
 bool writeLines(const QString& path, const QStringList& lines);
