@@ -105,7 +105,7 @@ Batched allBatches(const QByteArray& bytes, qsizetype batchBytes)
 }
 
 // This process's address space in use, in bytes (VmSize).
-qint64 memoryInUse()
+[[maybe_unused]] qint64 memoryInUse()
 {
     QFile status(u"/proc/self/status"_s);
     if (!status.open(QIODevice::ReadOnly))
