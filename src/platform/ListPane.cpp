@@ -290,17 +290,21 @@ void ListPane::announceInsertion(RowRun run, bool manyRuns, Change&& change)
 
 void ListPane::takeRuns(const std::vector<RowRun>& runs, PaneChange* change)
 {
+    const bool hadSelection = !m_selection.empty();
     announceRemoval(runs.front(), runs.size() > 1, [&] {
         m_store.eraseRuns(runs, change ? &change->texts : nullptr);
         if (!m_extras.empty())
             eraseRuns(m_extras, runs, change ? &change->extras : nullptr);
+        moveSelection(runsAfterRemoval(m_selection, runs), rowAfterRemoval(m_selected, runs));
     });
-    moveSelection(runsAfterRemoval(m_selection, runs), rowAfterRemoval(m_selected, runs));
+    if (hadSelection)
+        emit selectionMoved();
 }
 
 void ListPane::putRuns(PaneChange& change)
 {
     const std::vector<RowRun>& runs = change.runs;
+    const bool hadSelection = !m_selection.empty();
     announceInsertion(runs.front(), runs.size() > 1, [&] {
         if (!change.extras.empty() || !m_extras.empty()) {
             m_extras.resize(size_t(m_store.size()));
@@ -308,8 +312,10 @@ void ListPane::putRuns(PaneChange& change)
             insertRuns(m_extras, runs, std::move(change.extras));
         }
         m_store.insertRuns(runs, std::move(change.texts));
+        moveSelection(runsAfterInsertion(m_selection, runs), rowAfterInsertion(m_selected, runs));
     });
-    moveSelection(runsAfterInsertion(m_selection, runs), rowAfterInsertion(m_selected, runs));
+    if (hadSelection)
+        emit selectionMoved();
 }
 
 void ListPane::takeEverything(PaneChange& change)
@@ -319,13 +325,17 @@ void ListPane::takeEverything(PaneChange& change)
     change.extras = std::move(m_extras);
     m_extras = {};
     m_shownRows = 0;
-    endResetModel();
+    const bool hadSelection = !m_selection.empty();
     moveSelection({}, -1);
+    endResetModel();
+    if (hadSelection)
+        emit selectionMoved();
 }
 
 void ListPane::putEverything(PaneChange& change)
 {
     const RowRun rows{0, static_cast<int>(change.contents.rows.size())};
+    const bool hadSelection = !m_selection.empty();
     announceInsertion(rows, false, [&] {
         if (!change.extras.empty() || !m_extras.empty()) {
             m_extras.resize(size_t(m_store.size()));
@@ -333,18 +343,19 @@ void ListPane::putEverything(PaneChange& change)
             insertRuns(m_extras, {&rows, 1}, std::move(change.extras));
         }
         m_store.putBack(std::move(change.contents));
+        moveSelection(runsAfterInsertion(m_selection, {&rows, 1}),
+                      rowAfterInsertion(m_selected, {&rows, 1}));
     });
-    moveSelection(runsAfterInsertion(m_selection, {&rows, 1}),
-                  rowAfterInsertion(m_selected, {&rows, 1}));
-}
-
-void ListPane::moveSelection(std::vector<RowRun> runs, int selectedRow)
-{
-    const bool hadSelection = !m_selection.empty();
-    m_selection = std::move(runs);
-    m_selected = selectedRow;
     if (hadSelection)
         emit selectionMoved();
+}
+
+// Done while views are told of the change, so that a view that rebuilds its selection from
+// the pane's (after a reset) finds the moved one.
+void ListPane::moveSelection(std::vector<RowRun> runs, int selectedRow)
+{
+    m_selection = std::move(runs);
+    m_selected = selectedRow;
 }
 
 void ListPane::select(int position)
