@@ -201,6 +201,16 @@ void ListPane::removeRows(std::vector<RowRun> runs)
 
 void ListPane::clear()
 {
+    if (count() == 0) {
+        // Nothing to take out. The blocks may still hold rows an undo step can put back, so
+        // they go only when there is no such step.
+        if (!m_history.recording()) {
+            m_history.forget();
+            m_store.clear();
+        }
+        changed();
+        return;
+    }
     PaneChange change;
     change.kind = PaneChange::Kind::Cleared;
     takeEverything(change);
@@ -243,7 +253,7 @@ void ListPane::record(PaneChange&& change)
         return;
     if (!m_history.recording())
         m_history.forget();
-    else if (change.kind != PaneChange::Kind::Cleared || !change.contents.rows.empty())
+    else
         m_history.record(std::move(change));
 }
 

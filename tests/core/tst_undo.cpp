@@ -229,6 +229,17 @@ void UndoTest::clearedTextsAreSharedNotCopied()
     for (size_t i = 0; i < before.size(); i += 997)
         QVERIFY(after[i].data == before[i].data); // the same characters, not a copy
     QCOMPARE(ws.listView1.text(100000), u"item 99999"_s);
+
+    // Removing every row and then clearing the empty pane keeps the characters that the
+    // removal's step points into.
+    run(ws, [&] {
+        ws.listView1.setSelection({{0, 100000}}, 1);
+        ListView1_KeyDown(ws, kDeleteKeyCode, 0);
+    });
+    run(ws, [&] { PushButton1_Click(ws); });
+    QVERIFY(ws.listView1.undo());
+    QCOMPARE(ws.listView1.text(100000), u"item 99999"_s);
+    QCOMPARE(ws.listView1.heldCharacters(), held);
 }
 
 QTEST_MAIN(UndoTest)
