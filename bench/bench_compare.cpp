@@ -75,11 +75,9 @@ int main(int argc, char* argv[])
     const ToolRun awk =
         runTool(QStringLiteral("awk 'NR==FNR{a[$0];next} ($0 in a)' '%1' '%2'").arg(path2, path1));
 
-    BenchHost host;
-    QtEventPump pump;
-    Form1 form(host, pump, QDir::tempPath());
-    form.load();
-    form.show();
+    BenchWindow window;
+    QtEventPump& pump = window.pump;
+    Form1& form = window.form;
     Workspace& ws = form.workspace();
     ws.listView1.addMany(lists.list1);
     ws.listView2.addMany(lists.list2);

@@ -193,8 +193,8 @@ int main(int argc, char* argv[])
             results->viewport()->repaint();
         });
         const QString shown = results->model()->index(0, 0).data().toString();
-        const bool drawn =
-            shown.size() == kShownCharacters + 1 && ws.listView3.text(1).size() == characters;
+        const bool drawn = shown.size() == ListPane::kShownCharacters + 1 &&
+                           ws.listView3.text(1).size() == characters;
         std::printf("click on a %3lld MB one-line item      %7.3f s (target < %.1f s)  drawn "
                     "cut, held whole: %s  %s\n",
                     static_cast<long long>(characters >> 20), seconds, kClickTargetSeconds,

@@ -39,11 +39,13 @@ int rowAfterInsertion(int row, std::span<const RowRun> runs)
 
 } // namespace
 
+// Laying out millions of characters takes seconds a paint, and Qt's text layout fails
+// outright on a few hundred million.
 QString shownText(QStringView text)
 {
-    if (text.size() <= kShownCharacters)
+    if (text.size() <= ListPane::kShownCharacters)
         return text.toString();
-    qsizetype cut = kShownCharacters;
+    qsizetype cut = ListPane::kShownCharacters;
     if (text.at(cut - 1).isHighSurrogate())
         --cut; // never half a character
     return text.first(cut) + u'\u2026';
@@ -183,6 +185,13 @@ void ListPane::reserve(qsizetype rows)
 void ListPane::remove(int position)
 {
     removeRows({{rowIndex(position), 1}});
+}
+
+void ListPane::removeRange(int position, int rows)
+{
+    const int first = rowIndex(position);
+    if (rows > 0)
+        removeRows({{first, rows}});
 }
 
 void ListPane::removeRows(std::vector<RowRun> runs)

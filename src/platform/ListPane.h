@@ -15,11 +15,6 @@
 
 namespace pq {
 
-// How much of a row's text views draw and measure: a longer text shows its start and "…".
-// The pane itself always holds the whole text.
-constexpr qsizetype kShownCharacters = 4000;
-QString shownText(QStringView text);
-
 // One list pane: titled columns and an ordered list of rows addressed by 1-based position.
 // Each row has a text (column 1), sub-items (columns 2..), and a check mark.
 // Reading or changing a position that does not exist throws AppError.
@@ -34,6 +29,10 @@ class ListPane : public QAbstractItemModel
 {
     Q_OBJECT
 public:
+    // How many characters of an item views are given to draw and measure; a longer item
+    // is shown cut there and followed by "…". The item itself is never cut.
+    static constexpr qsizetype kShownCharacters = 4000;
+
     explicit ListPane(QObject* parent = nullptr);
 
     // Columns (ColumnHeaders), 1-based.
@@ -67,6 +66,8 @@ public:
     // Makes room for `rows` more rows, so appending them moves none of the rows held.
     void reserve(qsizetype rows);
     void remove(int position);
+    // Removes `rows` rows from `position` on.
+    void removeRange(int position, int rows);
     // Removes the rows of the runs (0-based rows, in any order, overlapping or not) in one
     // pass, however many runs there are. Throws AppError, removing nothing, when a run
     // reaches past the last row.
@@ -158,5 +159,9 @@ private:
     bool m_undoing = false;
     quint64 m_revision = 0;
 };
+
+// What views are given of a text: the whole text, or its start cut at kShownCharacters
+// (never inside a character) and "…".
+QString shownText(QStringView text);
 
 } // namespace pq

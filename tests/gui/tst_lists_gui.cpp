@@ -334,7 +334,7 @@ void ListsGuiTest::longItemsAreDrawnCut()
     w.click(3, 0);
     QCOMPARE(w.ws().listView3.selected(), 1);
     const QString shown = w.view(3)->model()->index(0, 0).data().toString();
-    QCOMPARE(shown.size(), kShownCharacters + 1);
+    QCOMPARE(shown.size(), ListPane::kShownCharacters + 1);
     QVERIFY(shown.endsWith(u'\u2026'));
     // Measuring the column (a double-click on its edge) sees only what is drawn.
     const int widest = w.view(3)->fontMetrics().horizontalAdvance(shown);
