@@ -255,27 +255,43 @@ void ListPane::revert(PaneChange& change)
     }
 }
 
+template <typename Keep> void ListPane::keepInStep(Keep&& keep)
+{
+    try {
+        keep();
+    } catch (const std::bad_alloc&) {
+        m_history.forget(); // a step without this change would put back wrong rows
+        throw;
+    }
+}
+
 void ListPane::record(PaneChange&& change)
 {
     changed();
     if (m_undoing)
         return;
-    if (!m_history.recording())
+    if (!m_history.recording()) {
         m_history.forget();
-    else
-        m_history.record(std::move(change));
+        return;
+    }
+    keepInStep([&] { m_history.record(std::move(change)); });
+}
+
+// Runs many at once are announced as a reset: one by one, each would cost views a pass
+// over every row.
+template <typename Change> void ListPane::announceReset(Change&& change)
+{
+    beginResetModel();
+    change();
+    m_shownRows = count();
+    endResetModel();
 }
 
 template <typename Change>
 void ListPane::announceRemoval(RowRun run, bool manyRuns, Change&& change)
 {
-    if (manyRuns) {
-        beginResetModel();
-        change();
-        m_shownRows = count();
-        endResetModel();
-        return;
-    }
+    if (manyRuns)
+        return announceReset(change);
     const int shownEnd = std::min(run.end(), m_shownRows);
     if (run.first >= shownEnd) {
         change();
@@ -290,13 +306,8 @@ void ListPane::announceRemoval(RowRun run, bool manyRuns, Change&& change)
 template <typename Change>
 void ListPane::announceInsertion(RowRun run, bool manyRuns, Change&& change)
 {
-    if (manyRuns) {
-        beginResetModel();
-        change();
-        m_shownRows = count();
-        endResetModel();
-        return;
-    }
+    if (manyRuns)
+        return announceReset(change);
     if (run.first > m_shownRows) {
         change();
         return;
@@ -430,7 +441,7 @@ void ListPane::rowsAppended(int first, size_t blocksBefore)
     if (!m_history.recording())
         m_history.forget();
     else if (!m_undoing)
-        m_history.recordAppend(first, count() - first, blocksBefore);
+        keepInStep([&] { m_history.recordAppend(first, count() - first, blocksBefore); });
     if (m_flushQueued)
         return;
     m_flushQueued = true;

@@ -133,6 +133,7 @@ private:
     void changed();
     void announceCount();
     void record(PaneChange&& change);
+    template <typename Keep> void keepInStep(Keep&& keep);
     RowExtras& extrasOf(int row);
 
     // Each takes the rows out or puts them back, tells views, and moves the selection.
@@ -141,6 +142,7 @@ private:
     void takeEverything(PaneChange& change);
     void putEverything(PaneChange& change);
     void revert(PaneChange& change);
+    template <typename Change> void announceReset(Change&& change);
     template <typename Change> void announceRemoval(RowRun run, bool manyRuns, Change&& change);
     template <typename Change> void announceInsertion(RowRun run, bool manyRuns, Change&& change);
     void moveSelection(std::vector<RowRun> runs, int selectedRow);

@@ -58,6 +58,8 @@ void PaneHistory::recordAppend(int first, int count, size_t blocksBefore)
 void PaneHistory::forget()
 {
     m_steps.clear();
+    m_open.changes.clear();
+    m_open.bytes = 0;
     m_heldBytes = 0;
 }
 

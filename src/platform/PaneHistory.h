@@ -57,7 +57,8 @@ public:
     void record(PaneChange&& change);
     // Appends are recorded so often that they have a way of their own.
     void recordAppend(int first, int count, size_t blocksBefore);
-    // Drops every step: a change was made that no step holds.
+    // Drops every step, and what the open one holds so far: a change was made that no
+    // step holds.
     void forget();
 
     bool canUndo() const { return !m_stepOpen && !m_steps.empty(); }

@@ -28,12 +28,15 @@ std::vector<RowRun> runsAfterInsertion(std::span<const RowRun> runs,
                                        std::span<const RowRun> inserted);
 
 // Moves the items of the joined runs out of `items`, in order, onto the end of `removed`
-// when it is given; the other items keep their order. One pass, however many runs.
+// when it is given; the other items keep their order. One pass, however many runs. When
+// memory runs out, it throws before anything has moved.
 template <typename Items>
 void eraseRuns(Items& items, std::span<const RowRun> runs, Items* removed = nullptr)
 {
     if (runs.empty())
         return;
+    if (removed) // the only allocation, made before anything moves
+        removed->reserve(removed->size() + size_t(rowsIn(runs)));
     auto write = items.begin() + runs.front().first;
     auto read = write;
     for (size_t i = 0; i < runs.size(); ++i) {
