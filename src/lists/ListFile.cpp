@@ -159,38 +159,75 @@ void reportDamagedText(Runtime& runtime, const QString& path, const DamagedText&
     }
 }
 
+// Loads files first to last; `pathOf` gives the path of each.
+template <typename PathOf>
+void loadEachFile(Runtime& runtime, Trap& trap, ListPane& pane, qsizetype first, qsizetype last,
+                  PathOf&& pathOf)
+{
+    for (qsizetype i = first; i <= last && !trap.halted(); ++i) { // [128]
+        const QString path = pathOf(i);
+        trap.loopStep(134, [&] { FileToListbox(pane, path, runtime); });
+    } // [136] next file
+}
+
 void loadSeveralFiles(Runtime& runtime, Trap& trap, ListPane& pane, const QStringList& parts)
 {
-    const qsizetype first = 1;                                    // [124]
-    const qsizetype last = parts.size() - 1;                      // [126]
-    for (qsizetype i = first; i <= last && !trap.halted(); ++i) { // [128]
+    const qsizetype first = 1;               // [124]
+    const qsizetype last = parts.size() - 1; // [126]
+    loadEachFile(runtime, trap, pane, first, last, [&](qsizetype i) {
         QString path;
         trap.loopStep(130, [&] { path = joinChosenFile(parts.at(0), parts.at(i)); });
 #ifdef Q_OS_WIN
         trap.loopStep(132, [&] { path = CollapseBackslashes(path); });
 #endif
-        trap.loopStep(134, [&] { FileToListbox(pane, path, runtime); });
-    } // [136] next file
+        return path;
+    });
+}
+
+void loadOneFile(Runtime& runtime, Trap& trap, ListPane& pane, const QString& path)
+{
+    trap.step(120, [&] { FileToListbox(pane, path, runtime); });
 }
 
 void loadChosenFiles(Runtime& runtime, Trap& trap, ListPane& pane, const QStringList& parts)
 {
-    if (parts.size() == 1) {                // [116]
-        const QString path = parts.first(); // [118]
-        trap.step(120, [&] { FileToListbox(pane, path, runtime); });
-        return;
-    }
-    if (parts.size() >= 2) // [122]
+    if (parts.size() == 1)                               // [116]
+        loadOneFile(runtime, trap, pane, parts.first()); // [118]
+    else if (parts.size() >= 2)                          // [122]
         loadSeveralFiles(runtime, trap, pane, parts);
 }
 
-void loadListCommand(Workspace& ws, int paneNumber, const QString& location)
+// Dropped files come with their full paths, which need no joining.
+void loadDroppedPaths(Runtime& runtime, Trap& trap, ListPane& pane, const QStringList& paths)
+{
+    if (paths.size() == 1)
+        loadOneFile(runtime, trap, pane, paths.first());
+    else
+        loadEachFile(runtime, trap, pane, 0, paths.size() - 1,
+                     [&](qsizetype i) { return paths.at(i); });
+}
+
+// The window is busy while files load, and a second load is refused meanwhile.
+template <typename Load> void loadWhileBusy(Workspace& ws, Load&& load)
+{
+    const LoadingListGuard loading(ws);
+    ws.mousePointer.setValue(MousePointer::Busy); // [114]
+    load();
+    ws.mousePointer.setValue(MousePointer::Default); // [138]
+}
+
+QString loadCommandLocation(int paneNumber)
+{
+    return paneNumber == 1 ? u"Form1.PushButton3_Click"_s : u"Form1.PushButton2_Click"_s;
+}
+
+void loadListCommand(Workspace& ws, int paneNumber)
 {
     // Two loads never run at once: a click during a load's yield does nothing.
     if (ws.loadingList)
         return;
     Runtime& runtime = ws.runtime;
-    Trap trap(runtime.errors(), location);
+    Trap trap(runtime.errors(), loadCommandLocation(paneNumber));
     CommonDialog& dialog = ws.commonDialog1;
     dialog.fileName.clear();                                                          // [100]
     dialog.flags = kOpenFlags;                                                        // [102]
@@ -202,22 +239,28 @@ void loadListCommand(Workspace& ws, int paneNumber, const QString& location)
     QStringList parts;
     trap.step(112, [&] { parts = dialog.fileName.split(QChar(u'\0')); });
 
-    const LoadingListGuard loading(ws);
-    ws.mousePointer.setValue(MousePointer::Busy); // [114]
-    loadChosenFiles(runtime, trap, ws.pane(paneNumber), parts);
-    ws.mousePointer.setValue(MousePointer::Default); // [138]
+    loadWhileBusy(ws, [&] { loadChosenFiles(runtime, trap, ws.pane(paneNumber), parts); });
 }
 
 } // namespace
 
 void PushButton3_Click(Workspace& ws)
 {
-    loadListCommand(ws, 1, u"Form1.PushButton3_Click"_s);
+    loadListCommand(ws, 1);
 }
 
 void PushButton2_Click(Workspace& ws)
 {
-    loadListCommand(ws, 2, u"Form1.PushButton2_Click"_s);
+    loadListCommand(ws, 2);
+}
+
+void LoadDroppedFiles(Workspace& ws, int paneNumber, const QStringList& paths)
+{
+    if (ws.loadingList || paths.isEmpty())
+        return;
+    Runtime& runtime = ws.runtime;
+    Trap trap(runtime.errors(), loadCommandLocation(paneNumber));
+    loadWhileBusy(ws, [&] { loadDroppedPaths(runtime, trap, ws.pane(paneNumber), paths); });
 }
 
 void FileToListbox(ListPane& pane, const QString& path, Runtime& runtime)
