@@ -77,13 +77,22 @@ void TextStore::append(QStringView text, bool checked)
 
 void TextStore::append(TextBatch&& batch)
 {
-    if (m_rows.empty() && m_rows.capacity() <= batch.texts.size())
-        m_rows = std::move(batch.texts);
-    else
-        m_rows.insert(m_rows.end(), batch.texts.begin(), batch.texts.end());
-    // Slices of one shared block come one after another; the block is held once.
-    if (m_blocks.empty() || m_blocks.back() != batch.block)
-        m_blocks.push_back(std::move(batch.block));
+    // The block is held before any row points into it, and let go again when the rows
+    // cannot be added, so no row ever points into freed text. Slices of one shared block
+    // come one after another; the block is held once.
+    const bool newBlock = m_blocks.empty() || m_blocks.back() != batch.block;
+    if (newBlock)
+        m_blocks.push_back(batch.block);
+    try {
+        if (m_rows.empty() && m_rows.capacity() <= batch.texts.size())
+            m_rows = std::move(batch.texts);
+        else
+            m_rows.insert(m_rows.end(), batch.texts.begin(), batch.texts.end());
+    } catch (...) {
+        if (newBlock)
+            m_blocks.pop_back();
+        throw;
+    }
 }
 
 void TextStore::reserve(qsizetype moreRows)
