@@ -6,10 +6,28 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <vector>
 
 namespace pq {
+
+// How many texts an index takes in between two pauses of its build.
+constexpr size_t kTextsBetweenPauses = 4096;
+
+// Characters of texts made on the way (keys), kept in blocks that never move.
+class TextArena
+{
+public:
+    // A copy of the text that lives as long as the arena, or until `clear`.
+    QStringView keep(QStringView text);
+    void clear();
+
+private:
+    std::vector<std::unique_ptr<char16_t[]>> m_blocks;
+    char16_t* m_free = nullptr;
+    size_t m_room = 0;
+};
 
 // Finds the first position (1-based) of a text in a list of texts, by exact comparison.
 // An open-addressing table of positions: it keeps no copies of the texts, only refers
@@ -24,17 +42,54 @@ public:
     // The first position of `text`, or 0 when it does not occur.
     int firstPosition(QStringView text) const;
 
-private:
     struct Slot
     {
         uint32_t hash = 0;
         int32_t position = 0; // 0: empty slot
     };
 
+private:
     void reset();
 
     std::span<const TextRef> m_texts;
     std::vector<Slot> m_slots;
+    size_t m_mask = 0;
+};
+
+// An index of texts by a key made of each text once, while the index is built: the
+// first position of an item whose key is a given key.
+class KeyedIndex
+{
+public:
+    using KeyOf = std::function<QStringView(QStringView text)>;
+
+    // Without `keyOf` the texts are their own keys. Returns false, and is empty, when
+    // `pause` returned false.
+    bool build(std::span<const TextRef> texts, const KeyOf& keyOf,
+               const std::function<bool()>& pause = {});
+    int firstPosition(QStringView key) const { return m_index.firstPosition(key); }
+
+private:
+    void reset();
+
+    std::vector<TextRef> m_keys;
+    TextArena m_chars; // the keys that are not a part of their text
+    TextIndex m_index;
+};
+
+// A set of texts that grows one text at a time; it keeps copies of them.
+class TextSet
+{
+public:
+    // Adds the text; false when the set held it already.
+    bool insert(QStringView text);
+
+private:
+    void grow();
+
+    std::vector<TextRef> m_texts;
+    TextArena m_chars;
+    std::vector<TextIndex::Slot> m_slots;
     size_t m_mask = 0;
 };
 
