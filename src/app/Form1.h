@@ -14,6 +14,7 @@ class QPushButton;
 
 namespace pq {
 
+class CompareMenu;
 class ListPaneView;
 class QtHost;
 class ProgressBarView;
@@ -35,6 +36,7 @@ public:
     QPushButton* button(const QString& name) const;
     ListPaneView* pane(int number) const;
     ProgressBarView* progressBar() const { return m_progress; }
+    CompareMenu* compareMenu() const { return m_compareMenu; }
 
     // FormWindow
     void setCaption(const QString& caption) override;
@@ -67,6 +69,7 @@ private:
     QHash<QString, QPushButton*> m_buttons;
     ListPaneView* m_panes[3] = {};
     ProgressBarView* m_progress = nullptr;
+    CompareMenu* m_compareMenu = nullptr;
     QMap<int, QWidget*> m_tabOrder;
 };
 

@@ -21,6 +21,8 @@ const char16_t* nameOf(char16_t c)
     switch (c) {
     case 0x0000:
         return u"NULL";
+    case 0x0009:
+        return u"CHARACTER TABULATION";
     case 0x000a:
         return u"LINE FEED";
     case 0x000d:
