@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <span>
+#include <vector>
 
 namespace pq {
 
@@ -58,13 +59,30 @@ private:
 struct Verdict
 {
     bool append = false;
-    QStringView key;     // the item's key under the options; valid until the maker's next key
+    QStringView key; // the item's key under the options, when it is appended
+    uint32_t keyHash = 0;
     QString explanation; // a near miss's tool tip: the text it nearly matched and how it differs
 };
 
-// Judges `text` against the first `bound` items of the index: a function of the text, the
-// index and its options alone, with no yield and no pane, so that blocks of items can be
-// judged anywhere. `keys` only lends its buffers.
-Verdict judge(QStringView text, const ListIndex& index, int bound, KeyMaker& keys);
+// The room that judging borrows: key buffers and the keys kept for the verdicts, which are
+// valid until the next judging with the same room.
+struct JudgingRoom
+{
+    KeyMaker keys;
+    TextArena kept;
+    std::vector<QStringView> firstKeys;
+    std::vector<uint32_t> hashes;
+    std::vector<int> nearPositions;
+};
+
+// Judges each of `texts` against the first `bound` items of the index, into `verdicts`: a
+// function of the texts, the index and its options alone, with no yield and no pane, so
+// that blocks of items can be judged anywhere. Looking a block up at once lets the fetches
+// from memory of its items overlap.
+void judgeBlock(std::span<const TextRef> texts, const ListIndex& index, int bound,
+                JudgingRoom& room, std::vector<Verdict>& verdicts);
+
+// Judges one text.
+Verdict judge(QStringView text, const ListIndex& index, int bound, JudgingRoom& room);
 
 } // namespace pq

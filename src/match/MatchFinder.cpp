@@ -6,7 +6,9 @@
 #include "platform/Trap.h"
 #include "platform/Workspace.h"
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace pq {
 
@@ -31,17 +33,70 @@ public:
                 m_runtime.yield();
                 return m_revision == m_list.revision();
             });
+            m_builds += m_built ? 1 : 0;
         }
         return m_index;
     }
+    // The index as the last refresh left it.
+    const ListIndex& refreshed() const { return m_index; }
+    // How many times the index was built: it changes whenever the index does.
+    quint64 builds() const { return m_builds; }
 
 private:
     const ListPane& m_list;
     Runtime& m_runtime;
     ListIndex m_index;
     quint64 m_revision = 0;
+    quint64 m_builds = 0;
     bool m_built = false;
 };
+
+// Verdicts on the walked list's items, judged a block ahead and kept while they hold: while
+// neither list changed and the bound stayed the same.
+class VerdictsAhead
+{
+public:
+    static constexpr int kBlockItems = 256;
+
+    // The verdict on item `i` of `walked`; `a` is its text as the run read it, and
+    // `aIsCurrent` whether the list held it at `i` ever since.
+    Verdict verdictOn(int i, const QString& a, bool aIsCurrent, const ListPane& walked,
+                      const RunIndex& index, int bound)
+    {
+        if (!aIsCurrent) {
+            m_first = 0;
+            return judge(a, index.refreshed(), bound, m_room);
+        }
+        const bool holds = m_first > 0 && i >= m_first && i < m_first + int(m_verdicts.size()) &&
+                           m_revision == walked.revision() && m_builds == index.builds() &&
+                           m_bound == bound;
+        if (!holds) {
+            const int items = std::min(kBlockItems, walked.count() - i + 1);
+            judgeBlock(walked.texts().subspan(size_t(i - 1), size_t(items)), index.refreshed(),
+                       bound, m_room, m_verdicts);
+            m_first = i;
+            m_revision = walked.revision();
+            m_builds = index.builds();
+            m_bound = bound;
+        }
+        return m_verdicts[size_t(i - m_first)];
+    }
+
+private:
+    JudgingRoom m_room;
+    std::vector<Verdict> m_verdicts;
+    int m_first = 0; // the position of the first verdict; 0: none held
+    quint64 m_revision = 0;
+    quint64 m_builds = 0;
+    int m_bound = 0;
+};
+
+// Copies the text into `buffer`, reusing its room.
+void copyInto(QString& buffer, QStringView text)
+{
+    buffer.resize(text.size());
+    std::copy(text.begin(), text.end(), buffer.begin());
+}
 
 // Whether an item is a result even when the other list is empty: nothing is in it then.
 bool missingCounts(Comparison comparison)
@@ -78,8 +133,9 @@ void compareLists(Workspace& ws, Comparison comparison)
     const CompareOptions options = ws.compareOptions;
     ProgressBar& bar = ws.progressBar1;
     RunIndex index(other, runtime, options, comparison);
-    KeyMaker keys;
+    VerdictsAhead ahead;
     TextSet appended; // the keys of this run's results, for "Each Result Once"
+    QString a;        // a copy: the commands that run while the run yields may change the list
 
     trap.step(100, [&] { runtime.yield(); });
     const int count1 = walked.count(); // [102]
@@ -96,9 +152,10 @@ void compareLists(Workspace& ws, Comparison comparison)
         trap.loopStep(110, [&] { runtime.yield(); });
         if (!stillWalked(i))
             break;
-        QString a; // a copy: the commands that run while the run yields may change the list
+        std::optional<quint64> readAt; // the walked list's revision when `a` was read
         trap.loopStep(112, [&] {
-            a = walked.text(i);
+            copyInto(a, walked.view(i));
+            readAt = walked.revision();
             // The caption only shows when the window repaints, so it is built only then.
             if (runtime.pump().dispatchDue())
                 bar.setText(u"Processing: " + FileNamePart(a));
@@ -108,11 +165,13 @@ void compareLists(Workspace& ws, Comparison comparison)
             break;
         Verdict verdict;
         trap.loopStep(116, [&] {
-            verdict = judge(a, index.refresh(), std::min(count2, other.count()), keys);
+            index.refresh();
+            verdict = ahead.verdictOn(i, a, readAt == walked.revision(), walked, index,
+                                      std::min(count2, other.count()));
         });
         if (verdict.append) {
             trap.loopStep(118, [&] {
-                if (!options.eachResultOnce || appended.insert(verdict.key))
+                if (!options.eachResultOnce || appended.insert(verdict.key, verdict.keyHash))
                     ws.listView3.add(a, true); // verdict.explanation is the row's tool tip
             });
         }

@@ -12,12 +12,6 @@ using Slot = TextIndex::Slot;
 
 constexpr size_t kArenaBlockCharacters = size_t(1) << 18;
 
-uint32_t hashOf(QStringView text)
-{
-    const size_t h = qHash(text, 0x9e3779b9u);
-    return static_cast<uint32_t>(h ^ (h >> 32));
-}
-
 // The slot that holds `text`, or the empty slot where it would go.
 size_t slotOf(const std::vector<Slot>& table, size_t mask, uint32_t hash, QStringView text,
               std::span<const TextRef> texts)
@@ -67,6 +61,8 @@ QStringView TextArena::keep(QStringView text)
         m_room = std::max(size, kArenaBlockCharacters);
         m_blocks.push_back(std::make_unique_for_overwrite<char16_t[]>(m_room));
         m_free = m_blocks.back().get();
+        if (m_blocks.size() == 1)
+            m_firstBlockSize = m_room;
     }
     char16_t* const at = m_free;
     std::copy(text.utf16(), text.utf16() + size, at);
@@ -75,11 +71,25 @@ QStringView TextArena::keep(QStringView text)
     return QStringView(at, text.size());
 }
 
+QStringView TextArena::keepUnlessPartOf(QStringView key, QStringView text)
+{
+    return isPartOf(key, text) ? key : keep(key);
+}
+
 void TextArena::clear()
 {
     m_blocks.clear();
     m_free = nullptr;
     m_room = 0;
+}
+
+void TextArena::rewind()
+{
+    if (m_blocks.empty())
+        return;
+    m_blocks.resize(1);
+    m_free = m_blocks.front().get();
+    m_room = m_firstBlockSize;
 }
 
 void TextIndex::reset()
@@ -103,7 +113,7 @@ bool TextIndex::build(std::span<const TextRef> texts, const std::function<bool()
             return false;
         }
         const QStringView text = texts[i].view();
-        const uint32_t hash = hashOf(text);
+        const uint32_t hash = TextIndex::hashOf(text);
         Slot& slot = m_slots[slotOf(m_slots, m_mask, hash, text, m_texts)];
         if (slot.position == 0) // else keep the first occurrence
             slot = Slot{hash, static_cast<int32_t>(i + 1)};
@@ -111,11 +121,23 @@ bool TextIndex::build(std::span<const TextRef> texts, const std::function<bool()
     return true;
 }
 
-int TextIndex::firstPosition(QStringView text) const
+uint32_t TextIndex::hashOf(QStringView text)
+{
+    const size_t h = qHash(text, 0x9e3779b9u);
+    return static_cast<uint32_t>(h ^ (h >> 32));
+}
+
+int TextIndex::firstPosition(QStringView text, uint32_t hash) const
 {
     if (m_slots.empty())
         return 0;
-    return m_slots[slotOf(m_slots, m_mask, hashOf(text), text, m_texts)].position;
+    return m_slots[slotOf(m_slots, m_mask, hash, text, m_texts)].position;
+}
+
+void TextIndex::prefetch(uint32_t hash) const
+{
+    if (!m_slots.empty())
+        __builtin_prefetch(&m_slots[hash & m_mask]);
 }
 
 void KeyedIndex::reset()
@@ -138,7 +160,7 @@ bool KeyedIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
         }
         const QStringView text = texts[i].view();
         const QStringView key = keyOf(text);
-        m_keys.push_back(refTo(isPartOf(key, text) ? key : m_chars.keep(key)));
+        m_keys.push_back(refTo(m_chars.keepUnlessPartOf(key, text)));
     }
     if (m_index.build(m_keys, pause))
         return true;
@@ -146,11 +168,10 @@ bool KeyedIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
     return false;
 }
 
-bool TextSet::insert(QStringView text)
+bool TextSet::insert(QStringView text, uint32_t hash)
 {
     if (m_slots.size() < capacityFor(m_texts.size() + 1))
         grow();
-    const uint32_t hash = hashOf(text);
     Slot& slot = m_slots[slotOf(m_slots, m_mask, hash, text, m_texts)];
     if (slot.position != 0)
         return false;
@@ -161,7 +182,7 @@ bool TextSet::insert(QStringView text)
 
 void TextSet::grow()
 {
-    std::vector<Slot> table(capacityFor(m_texts.size() + 1) * 2);
+    std::vector<Slot> table(capacityFor(m_texts.size() + 1));
     const size_t mask = table.size() - 1;
     for (const Slot& slot : m_slots) {
         if (slot.position == 0)

@@ -19,12 +19,17 @@ constexpr size_t kTextsBetweenPauses = 4096;
 class TextArena
 {
 public:
-    // A copy of the text that lives as long as the arena, or until `clear`.
+    // A copy of the text that lives as long as the arena, or until `clear` or `rewind`.
     QStringView keep(QStringView text);
+    // `key` itself when it is a part of `text`, else a copy of it.
+    QStringView keepUnlessPartOf(QStringView key, QStringView text);
     void clear();
+    // Forgets every text kept, but keeps the room of the first block for new ones.
+    void rewind();
 
 private:
     std::vector<std::unique_ptr<char16_t[]>> m_blocks;
+    size_t m_firstBlockSize = 0;
     char16_t* m_free = nullptr;
     size_t m_room = 0;
 };
@@ -40,7 +45,13 @@ public:
     bool build(std::span<const TextRef> texts, const std::function<bool()>& pause = {});
 
     // The first position of `text`, or 0 when it does not occur.
-    int firstPosition(QStringView text) const;
+    int firstPosition(QStringView text) const { return firstPosition(text, hashOf(text)); }
+    // The same with the text's hash made beforehand.
+    int firstPosition(QStringView text, uint32_t hash) const;
+    static uint32_t hashOf(QStringView text);
+    // Starts fetching where a text of this hash is looked up, so that looking up many
+    // texts one after the other waits for memory once rather than once each.
+    void prefetch(uint32_t hash) const;
 
     struct Slot
     {
@@ -68,6 +79,11 @@ public:
     bool build(std::span<const TextRef> texts, const KeyOf& keyOf,
                const std::function<bool()>& pause = {});
     int firstPosition(QStringView key) const { return m_index.firstPosition(key); }
+    int firstPosition(QStringView key, uint32_t hash) const
+    {
+        return m_index.firstPosition(key, hash);
+    }
+    void prefetch(uint32_t hash) const { m_index.prefetch(hash); }
 
 private:
     void reset();
@@ -82,7 +98,8 @@ class TextSet
 {
 public:
     // Adds the text; false when the set held it already.
-    bool insert(QStringView text);
+    bool insert(QStringView text) { return insert(text, TextIndex::hashOf(text)); }
+    bool insert(QStringView text, uint32_t hash);
 
 private:
     void grow();

@@ -12,13 +12,25 @@ bool isOtherSpaceSeparator(char16_t c)
            c == 0x205f || c == 0x3000;
 }
 
-// Folds `text` into `buffer`, reusing its room: folding a string of one's own in place
-// costs no allocation.
+char16_t foldedAscii(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
+}
+
+// Folds `text` into `buffer`, reusing its room. ASCII text, by far the most common, is
+// folded here, where folding means lower case; other text is folded in place by Qt.
 QStringView foldInto(QString& buffer, QStringView text)
 {
     buffer.resize(text.size());
-    std::copy(text.begin(), text.end(), buffer.begin());
-    buffer = std::move(buffer).toCaseFolded();
+    QChar* out = buffer.data();
+    for (const QChar ch : text) {
+        if (ch.unicode() >= 0x80) {
+            std::copy(text.begin(), text.end(), buffer.begin());
+            buffer = std::move(buffer).toCaseFolded();
+            return buffer;
+        }
+        *out++ = QChar(foldedAscii(ch.unicode()));
+    }
     return buffer;
 }
 
@@ -62,18 +74,24 @@ QStringView KeyMaker::looseKey(QStringView text)
     QChar* out = m_loose.data();
     qsizetype kept = 0;
     qsizetype end = 0; // just past the last character that is not a blank
+    bool ascii = true;
     for (const QChar ch : text) {
         const char16_t c = ch.unicode();
-        if (isBlank(c)) {
+        if (c > u' ' && c < 0x7f) {
+            out[kept++] = QChar(foldedAscii(c));
+            end = kept;
+        } else if (isBlank(c)) {
             if (kept > 0)
-                out[kept++] = c == u'\t' ? QChar(c) : QChar(u' ');
+                out[kept++] = QChar(c == u'\t' ? c : u' ');
         } else if (!isInvisible(c)) {
+            ascii = false;
             out[kept++] = ch;
             end = kept;
         }
     }
     m_loose.resize(end);
-    m_loose = std::move(m_loose).toCaseFolded();
+    if (!ascii) // its ASCII is folded already, and folds to itself
+        m_loose = std::move(m_loose).toCaseFolded();
     return m_loose;
 }
 

@@ -189,6 +189,7 @@ private slots:
     void walkedListShrinksDuringARun_data();
     void walkedListShrinksDuringARun();
     void list1ChangesWhileList2IsWalked();
+    void walkedListChangesInTheMiddleOfABlock();
     void otherListChangesWhileItsKeysAreMade();
     void anotherQuestionDuringARun();
     void resultsClearedDuringARun();
@@ -234,9 +235,9 @@ void ModesTest::nearMissesNameTheFirstListTwoTextNearlyMatched()
         const QStringList texts2 = textsOf(list2);
         ListIndex index(options, Comparison::NearMisses);
         QVERIFY(index.build(list2.texts()));
-        KeyMaker keys;
+        JudgingRoom room;
         for (const QString& a : list1) {
-            const Verdict verdict = judge(a, index, list2.count(), keys);
+            const Verdict verdict = judge(a, index, list2.count(), room);
             const bool exact = firstOf(texts2, a, [&](const QString& x, const QString& y) {
                                    return sameKey(x, y, options);
                                }).has_value();
@@ -447,6 +448,33 @@ void ModesTest::list1ChangesWhileList2IsWalked()
              (QStringList{u"earlier"_s, u"apples"_s, u"kiwi"_s, u"bananas"_s}));
 }
 
+void ModesTest::walkedListChangesInTheMiddleOfABlock()
+{
+    // Items are judged in blocks ahead of the walk. List 1 loses its first item in the
+    // yield after item 300 was read, or in the first yield of item 301: item 300 is judged
+    // as read, and the walk goes on with the item that is now at 301.
+    QStringList list1;
+    QStringList list2;
+    for (int i = 0; i < 600; ++i) {
+        list1.append(u"v"_s + QString::number(i));
+        if (i % 3 == 0)
+            list2.append(u"V"_s + QString::number(i));
+    }
+    QStringList visited = list1;
+    visited.removeAt(300);
+    for (const int yield : {3 * 300 + 1, 3 * 301 - 1}) {
+        Fixture f;
+        f.ws->listView1.addMany(list1);
+        f.ws->listView2.addMany(list2);
+        f.ws->compareOptions.ignoreCase = true;
+        f.pump.at[yield] = [&] { f.ws->listView1.remove(1); };
+        compareLists(*f.ws, Comparison::NotIn);
+        QCOMPARE(textsOf(f.ws->listView3),
+                 reference(Comparison::NotIn, f.ws->compareOptions, visited, list2));
+        QCOMPARE(f.ws->listView3.count(), 400);
+    }
+}
+
 void ModesTest::otherListChangesWhileItsKeysAreMade()
 {
     // The keys of a long List 2 are made in stretches with a yield between them. List 2
@@ -622,6 +650,13 @@ void ModesTest::keys()
     QCOMPARE(keys.looseKey(u"New\u00a0York\u2003x"_s), u"new york x"_s);
     QCOMPARE(keys.looseKey(u"a\tB"_s), u"a\tb"_s);
     QCOMPARE(keys.looseKey(u"\u0001\u200b "_s), QString());
+    // Folding is Qt's: ASCII, other scripts, and the special foldings.
+    for (char16_t c = 1; c < 0x80; ++c)
+        QCOMPARE(keys.exactKey(QString(QChar(c)), {true, false, false}),
+                 QString(QChar(c)).toCaseFolded());
+    for (const QString& text : {u"AbC\u00c9\u0130\u03a3x"_s, u"\u00df\u1e9e\ufb03"_s})
+        QCOMPARE(keys.exactKey(text, {true, false, false}), text.toCaseFolded());
+    QCOMPARE(keys.looseKey(u" Ab\u00c9\u200bC "_s), u"Ab\u00c9C"_s.toCaseFolded());
     // A key lasts until the next key of its kind.
     const QStringView exact = keys.exactKey(u"XY"_s, both);
     keys.looseKey(u"Z"_s);
