@@ -326,20 +326,13 @@ void ModesTest::list2NotInList1RunsItsProgressOverList2()
     Fixture f;
     fill(f.ws->listView1, {u"x"_s, u"y"_s, u"z"_s, u"w"_s, u"v"_s});
     fill(f.ws->listView2, {u"C:\\Data\\names.txt"_s, u"x"_s, u"ends\\"_s});
-    QList<int> values;
-    QStringList captions;
-    f.pump.every = [&](int) {
-        if (values.isEmpty() || values.last() != f.ws->progressBar1.value())
-            values.append(f.ws->progressBar1.value());
-        if (captions.isEmpty() || captions.last() != f.ws->progressBar1.text())
-            captions.append(f.ws->progressBar1.text());
-    };
+    const auto shown = recordProgress(f.pump, f.ws->progressBar1);
     f.ws->mousePointer.setValue(MousePointer::Custom);
     compareLists(*f.ws, Comparison::List2NotInList1);
     QCOMPARE(textsOf(f.ws->listView3), (QStringList{u"C:\\Data\\names.txt"_s, u"ends\\"_s}));
-    QCOMPARE(values, (QList<int>{0, 33, 66, 100}));
-    QCOMPARE(captions, (QStringList{u"Progress Bar"_s, u"Processing: names.txt"_s,
-                                    u"Processing: x"_s, u"Processing: "_s}));
+    QCOMPARE(shown->values, (QList<int>{0, 33, 66, 100}));
+    QCOMPARE(shown->captions, (QStringList{u"Progress Bar"_s, u"Processing: names.txt"_s,
+                                           u"Processing: x"_s, u"Processing: "_s}));
     QCOMPARE(f.ws->progressBar1.value(), 0);
     QCOMPARE(f.ws->progressBar1.text(), ProgressBar::restText());
     QCOMPARE(f.ws->mousePointer.value(), MousePointer::Default);
@@ -434,16 +427,11 @@ void ModesTest::list1ChangesWhileList2IsWalked()
     Fixture f;
     fill(f.ws->listView1, {u"kiwi"_s});
     fill(f.ws->listView2, {u"kiwi"_s, u"apples"_s, u"kiwi"_s, u"bananas"_s});
-    bool replaced = false;
-    f.pump.every = [&](int) {
-        if (!replaced && f.ws->listView3.count() == 2) {
-            replaced = true;
-            PushButton20_Click(*f.ws);
-        }
-    };
+    const auto replaced = onceWhen(
+        f.pump, [&] { return f.ws->listView3.count() == 2; }, [&] { PushButton20_Click(*f.ws); });
     f.ws->listView3.add(u"earlier"_s);
     compareLists(*f.ws, Comparison::List2NotInList1);
-    QVERIFY(replaced);
+    QVERIFY(*replaced);
     QCOMPARE(textsOf(f.ws->listView3),
              (QStringList{u"earlier"_s, u"apples"_s, u"kiwi"_s, u"bananas"_s}));
 }
@@ -506,15 +494,11 @@ void ModesTest::anotherQuestionDuringARun()
     Fixture f;
     fill(f.ws->listView1, {u"a"_s, u"B"_s, u"c"_s});
     fill(f.ws->listView2, {u"b"_s, u"C "_s});
-    bool nested = false;
-    f.pump.every = [&](int) {
-        if (!nested && f.ws->listView3.count() == 1) {
-            nested = true;
-            compareLists(*f.ws, Comparison::NearMisses);
-        }
-    };
+    const auto nested = onceWhen(
+        f.pump, [&] { return f.ws->listView3.count() == 1; },
+        [&] { compareLists(*f.ws, Comparison::NearMisses); });
     compareLists(*f.ws, Comparison::NotIn);
-    QVERIFY(nested);
+    QVERIFY(*nested);
     QCOMPARE(textsOf(f.ws->listView3), (QStringList{u"a"_s, u"B"_s, u"c"_s, u"B"_s, u"c"_s}));
     QCOMPARE(f.ws->progressBar1.value(), 0);
     QCOMPARE(f.ws->progressBar1.text(), ProgressBar::restText());
@@ -527,15 +511,10 @@ void ModesTest::resultsClearedDuringARun()
     fill(f.ws->listView1, {u"a"_s, u"a"_s, u"b"_s, u"a"_s});
     fill(f.ws->listView2, {u"x"_s});
     f.ws->compareOptions.eachResultOnce = true;
-    bool cleared = false;
-    f.pump.every = [&](int) {
-        if (!cleared && f.ws->listView3.count() == 1) {
-            cleared = true;
-            PushButton10_Click(*f.ws);
-        }
-    };
+    const auto cleared = onceWhen(
+        f.pump, [&] { return f.ws->listView3.count() == 1; }, [&] { PushButton10_Click(*f.ws); });
     compareLists(*f.ws, Comparison::NotIn);
-    QVERIFY(cleared);
+    QVERIFY(*cleared);
     QCOMPARE(textsOf(f.ws->listView3), QStringList{u"b"_s});
 }
 
