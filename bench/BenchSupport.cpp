@@ -1,11 +1,17 @@
 #include "BenchSupport.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 
 #include <cstdio>
+#include <vector>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace pq::bench {
 
@@ -24,6 +30,12 @@ BenchApp::BenchApp(int argc, char** argv) : m_args(argv, argv + argc)
 
 BenchApp::~BenchApp() = default;
 
+BenchWindow::BenchWindow() : form(host, pump, QDir::tempPath())
+{
+    form.load();
+    form.show();
+}
+
 MessageAnswer BenchHost::messageBox(const MessageRequest& request)
 {
     if (request.title == u"Application Error") {
@@ -31,6 +43,12 @@ MessageAnswer BenchHost::messageBox(const MessageRequest& request)
         std::fprintf(stderr, "%s\n", qPrintable(request.text));
     }
     return request.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+}
+
+int lineCountArgument(int argc, char** argv)
+{
+    const int asked = argc > 1 ? QByteArray(argv[1]).toInt() : 0;
+    return asked > 0 ? asked : 1000000;
 }
 
 double timeSeconds(const std::function<void()>& work)
@@ -82,6 +100,16 @@ double currentMemoryMiB()
     return statusField("VmRSS:");
 }
 
+double heapInUseMiB()
+{
+#if defined(__GLIBC__)
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<double>(info.uordblks + info.hblkhd) / (1024.0 * 1024.0);
+#else
+    return currentMemoryMiB();
+#endif
+}
+
 uint64_t LineGenerator::next()
 {
     // splitmix64
@@ -101,6 +129,80 @@ QString LineGenerator::line(int minLength, int maxLength)
     for (int i = 0; i < length; ++i)
         text[i] = QChar(alphabet[next() % kAlphabetSize]);
     return text;
+}
+
+namespace {
+
+// Lines kept as one block of bytes and their offsets.
+struct PackedLines
+{
+    QByteArray bytes;
+    std::vector<qsizetype> starts;
+    void append(const QByteArray& line)
+    {
+        starts.push_back(bytes.size());
+        bytes += line;
+    }
+    QByteArrayView at(size_t i) const
+    {
+        const qsizetype end = i + 1 < starts.size() ? starts[i + 1] : bytes.size();
+        return QByteArrayView(bytes).sliced(starts[i], end - starts[i]);
+    }
+};
+
+bool writePacked(QFile& file, QByteArray& chunk, QByteArrayView line)
+{
+    chunk += line;
+    chunk += '\n';
+    if (chunk.size() < (1 << 20))
+        return true;
+    const bool written = file.write(chunk) == chunk.size();
+    chunk.clear();
+    return written;
+}
+
+} // namespace
+
+bool writeComparisonLists(int lines, const QString& list1Path, const QString& list2Path)
+{
+    LineGenerator random(20261207);
+    PackedLines list2;
+    list2.bytes.reserve(qsizetype(lines) * 23);
+    list2.starts.reserve(size_t(lines));
+    for (int i = 0; i < lines; ++i)
+        list2.append(random.line(4, 40).toLatin1());
+    QFile file2(list2Path);
+    if (!file2.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QByteArray chunk;
+    for (size_t i = 0; i < size_t(lines); ++i) {
+        if (!writePacked(file2, chunk, list2.at(i)))
+            return false;
+    }
+    if (file2.write(chunk) != chunk.size())
+        return false;
+    chunk.clear();
+
+    PackedLines list1;
+    list1.bytes.reserve(qsizetype(lines) * 23);
+    list1.starts.reserve(size_t(lines));
+    for (int i = 0; i < lines; ++i) {
+        const uint64_t draw = random.next() % 100;
+        if (draw < 30)
+            list1.append(list2.at(random.next() % uint64_t(lines)).toByteArray());
+        else if (draw < 32 && i > 0)
+            list1.append(list1.at(random.next() % uint64_t(i)).toByteArray());
+        else
+            list1.append(random.line(4, 40).toLatin1());
+    }
+    QFile file1(list1Path);
+    if (!file1.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    for (size_t i = 0; i < size_t(lines); ++i) {
+        if (!writePacked(file1, chunk, list1.at(i)))
+            return false;
+    }
+    return file1.write(chunk) == chunk.size() && file1.flush() && file2.flush();
 }
 
 bool writeLines(const QString& path, const QStringList& lines)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Form1.h"
+#include "app/QtEventPump.h"
 #include "app/QtHost.h"
 
 #include <QByteArray>
@@ -37,11 +39,27 @@ class BenchHost : public QtHost
 {
 public:
     QString chosenFile;
+    QString savePath;
     int errorReports = 0;
     MessageAnswer messageBox(const MessageRequest& request) override;
     void showOpen(CommonDialog& dialog) override { dialog.fileName = chosenFile; }
+    void showSave(CommonDialog& dialog) override { dialog.fileName = savePath; }
     double rnd() override { return 0.5; }
 };
+
+// The real window, started as the program starts it, on the benchmark host and the real
+// event pump; shown (offscreen unless another platform was chosen).
+struct BenchWindow
+{
+    BenchWindow();
+    BenchHost host;
+    QtEventPump pump;
+    Form1 form;
+    Workspace& ws() { return form.workspace(); }
+};
+
+// The line count a benchmark was asked for: its first argument, 1,000,000 without one.
+int lineCountArgument(int argc, char** argv);
 
 // Seconds taken by `work`.
 double timeSeconds(const std::function<void()>& work);
@@ -59,6 +77,9 @@ ToolRun runTool(const QString& shellCommand);
 double peakMemoryMiB();
 // Current resident memory of this process, in MiB (VmRSS).
 double currentMemoryMiB();
+// Memory the allocator has handed out and not been given back, in MiB: what the program
+// holds, whatever pages freed earlier it reuses.
+double heapInUseMiB();
 
 // Reproducible pseudo-random lines: letters and digits, `minLength` to `maxLength` long.
 class LineGenerator
@@ -71,6 +92,12 @@ public:
 private:
     uint64_t m_state;
 };
+
+// Two list files for a comparison, written as they are generated so that ten million lines
+// need no list in memory: List 2 of random lines; List 1 where about 30% of the lines are
+// drawn from List 2, about 2% repeat an earlier List 1 line, and the rest are new. Lines
+// end in LF. Returns false when a file cannot be written.
+bool writeComparisonLists(int lines, const QString& list1Path, const QString& list2Path);
 
 // Writes the lines to a file, each followed by CR LF. Returns false on failure.
 bool writeLines(const QString& path, const QStringList& lines);

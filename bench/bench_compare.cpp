@@ -279,11 +279,10 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    BenchHost host;
-    QtEventPump pump;
-    Form1 form(host, pump, QDir::tempPath());
-    form.load();
-    form.show();
+    BenchWindow window;
+    BenchHost& host = window.host;
+    QtEventPump& pump = window.pump;
+    Form1& form = window.form;
     Workspace& ws = form.workspace();
     ws.listView1.addMany(lists.list1);
     ws.listView2.addMany(lists.list2);

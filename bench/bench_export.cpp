@@ -93,11 +93,10 @@ int main(int argc, char* argv[])
             return 1;
     }
 
-    BenchHost host;
-    QtEventPump pump;
-    Form1 form(host, pump, QDir::tempPath());
-    form.load();
-    form.show();
+    BenchWindow window;
+    BenchHost& host = window.host;
+    QtEventPump& pump = window.pump;
+    Form1& form = window.form;
     Workspace& ws = form.workspace();
     ws.listView3.addMany(rows);
     for (int r = 1; r <= kRows; ++r)

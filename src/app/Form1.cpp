@@ -8,6 +8,7 @@
 #include "export/SaveCommands.h"
 #include "lists/ItemCommands.h"
 #include "lists/ListFile.h"
+#include "lists/PaneClipboard.h"
 #include "match/MatchFinder.h"
 #include "match/ResultsCommands.h"
 #include "platform/EventPump.h"
@@ -16,6 +17,7 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QHeaderView>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -96,6 +98,8 @@ void Form1::createControls()
     m_panes[0] = addPane(QStringLiteral("ListView1"), m_ws->listView1, {120, 120, 7800, 1815}, 11);
     m_panes[1] = addPane(QStringLiteral("ListView2"), m_ws->listView2, {120, 3030, 7800, 1815}, 12);
     m_panes[2] = addPane(QStringLiteral("ListView3"), m_ws->listView3, {8040, 1140, 7800, 3720}, 0);
+    m_panes[0]->setTakesDrops(true);
+    m_panes[1]->setTakesDrops(true);
 
     addButton(u"PushButton3"_s, u"Load List From Text File"_s, {120, 2030, 3840, 405}, 7,
               PushButton3_Click);
@@ -182,18 +186,86 @@ void Form1::connectGestures()
     connect(m_panes[1], &ListPaneView::doubleClickedPane, this, [this] {
         runGesture(u"Form1.ListView2_DblClick"_s, [this] { ListView2_DblClick(*m_ws); });
     });
-    connect(m_panes[0], &ListPaneView::keyDown, this, [this](int key, int shift) {
-        runGesture(u"Form1.ListView1_KeyDown"_s,
-                   [=, this] { ListView1_KeyDown(*m_ws, key, shift); });
-    });
-    connect(m_panes[1], &ListPaneView::keyDown, this, [this](int key, int shift) {
-        runGesture(u"Form1.ListView2_KeyDown"_s,
-                   [=, this] { ListView2_KeyDown(*m_ws, key, shift); });
-    });
-    connect(m_panes[2], &ListPaneView::keyDown, this, [this](int key, int shift) {
-        runGesture(u"Form1.ListView3_KeyDown"_s,
-                   [=, this] { ListView3_KeyDown(*m_ws, key, shift); });
-    });
+    for (int number = 1; number <= 3; ++number) {
+        ListPaneView* view = pane(number);
+        connect(view, &ListPaneView::keyDown, this,
+                [this, number](int key, int shift) { keyDown(number, key, shift); });
+        connect(view, &ListPaneView::pasteRequested, this, [this, number] { paste(number); });
+        connect(view, &ListPaneView::copyRequested, this, [this, number] { copy(number); });
+        connect(view, &ListPaneView::undoRequested, this, [this, number] { undo(number); });
+        connect(view, &ListPaneView::contextMenuRequested, this, [this, number](QPoint at) {
+            const std::unique_ptr<QMenu> menu(paneMenu(number));
+            menu->exec(at);
+        });
+        // A drop runs once the drag has ended, so the program it came from is not kept waiting.
+        connect(
+            view, &ListPaneView::filesDropped, this,
+            [this, number](const QStringList& paths) {
+                runCommand([&] { LoadDroppedFiles(*m_ws, number, paths); });
+            },
+            Qt::QueuedConnection);
+        connect(
+            view, &ListPaneView::textDropped, this,
+            [this, number](const QString& text) {
+                runCommand([&] { DropTextOnList(*m_ws, number, text); });
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void Form1::keyDown(int number, int key, int shift)
+{
+    static void (*const handlers[])(Workspace&, int, int) = {ListView1_KeyDown, ListView2_KeyDown,
+                                                             ListView3_KeyDown};
+    runGesture(u"Form1.ListView" + QString::number(number) + u"_KeyDown",
+               [=, this] { handlers[number - 1](*m_ws, key, shift); });
+}
+
+void Form1::paste(int number)
+{
+    runCommand([=, this] { PasteIntoList(*m_ws, number); });
+}
+
+void Form1::copy(int number)
+{
+    runCommand([=, this] { CopySelectedItems(*m_ws, number); });
+}
+
+void Form1::undo(int number)
+{
+    runGesture(u"Form1.ListView" + QString::number(number) + u"_Undo",
+               [=, this] { UndoInPane(*m_ws, number); });
+}
+
+QMenu* Form1::paneMenu(int number)
+{
+    auto* menu = new QMenu(this);
+    const auto add = [&](const QString& text, const QKeySequence& keys, auto run) {
+        QAction* action = menu->addAction(text);
+        action->setShortcut(keys);
+        connect(action, &QAction::triggered, this, run);
+    };
+    const auto click = [this](const QString& name) {
+        return [this, name] { button(name)->click(); };
+    };
+    const bool results = number == 3;
+    if (!results)
+        add(u"Paste"_s, QKeySequence::Paste, [=, this] { paste(number); });
+    add(u"Copy"_s, QKeySequence::Copy, [=, this] { copy(number); });
+    add(u"Select All"_s, QKeySequence::SelectAll, [=, this] { pane(number)->selectAll(); });
+    add(u"Remove Selected"_s, QKeySequence::Delete,
+        [=, this] { keyDown(number, kDeleteKeyCode, 0); });
+    if (results) {
+        add(u"Tick All"_s, {}, [this] { runCommand([this] { TickAllResults(*m_ws, true); }); });
+        add(u"Untick All"_s, {}, [this] { runCommand([this] { TickAllResults(*m_ws, false); }); });
+        add(u"Clear Results"_s, {}, click(u"PushButton10"_s));
+    } else {
+        add(u"Load List From Text File\u2026"_s, {},
+            click(number == 1 ? u"PushButton3"_s : u"PushButton2"_s));
+        add(u"Clear List"_s, {}, click(number == 1 ? u"PushButton1"_s : u"PushButton5"_s));
+    }
+    add(u"Undo"_s, QKeySequence::Undo, [=, this] { undo(number); });
+    return menu;
 }
 
 void Form1::applyTabOrder()
@@ -283,6 +355,7 @@ void Form1::mouseMoveEvent(QMouseEvent* event)
 
 void Form1::runCommand(const std::function<void()>& command)
 {
+    const UndoScope step(*m_ws);
     try {
         command();
     } catch (const CommandAbandoned&) {
@@ -292,6 +365,7 @@ void Form1::runCommand(const std::function<void()>& command)
 
 void Form1::runGesture(const QString& location, const std::function<void()>& gesture)
 {
+    const UndoScope step(*m_ws);
     try {
         pq::runGesture(m_errors, location, gesture);
     } catch (const CommandAbandoned&) {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class QMenu;
 class QPushButton;
 
 namespace pq {
@@ -37,6 +38,9 @@ public:
     ListPaneView* pane(int number) const;
     ProgressBarView* progressBar() const { return m_progress; }
     CompareMenu* compareMenu() const { return m_compareMenu; }
+    // A new context menu of a pane, which the caller owns: each entry does what its button
+    // or key does.
+    QMenu* paneMenu(int number);
 
     // FormWindow
     void setCaption(const QString& caption) override;
@@ -58,6 +62,10 @@ private:
                    void (*command)(Workspace&));
     ListPaneView* addPane(const QString& name, ListPane& pane, QRect twips, int tabOrder);
     void connectGestures();
+    void keyDown(int number, int key, int shift);
+    void paste(int number);
+    void copy(int number);
+    void undo(int number);
     void applyTabOrder();
     void showPointer(int value);
     void runCommand(const std::function<void()>& command);

@@ -2,17 +2,79 @@
 
 #include "platform/ListPane.h"
 
+#include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QUrl>
 
 namespace pq {
 
 namespace {
 constexpr int kTwipsPerPixel = 15;
+// Room between the column title and the note, and after the note.
+constexpr int kDecorationMargin = 6;
+} // namespace
+
+QString itemCountText(int count, const QLocale& locale)
+{
+    if (count <= 0)
+        return {};
+    if (count == 1)
+        return QStringLiteral("1 item");
+    return locale.toString(count) + u" items";
 }
 
-ListPaneView::ListPaneView(ListPane& pane, QWidget* parent) : QTableView(parent), m_pane(pane)
+QString headerDecoration(const QString& note, int count, const QLocale& locale)
 {
+    const QString items = itemCountText(count, locale);
+    if (note.isEmpty() || items.isEmpty())
+        return note + items;
+    return note + u" \u00b7 " + items;
+}
+
+PaneHeader::PaneHeader(const ListPane& pane, QWidget* parent)
+    : QHeaderView(Qt::Horizontal, parent), m_pane(pane)
+{
+    const auto repaint = [this] { viewport()->update(); };
+    connect(&pane, &ListPane::countChanged, this, repaint);
+    connect(&pane, &ListPane::headerNoteChanged, this, repaint);
+}
+
+QString PaneHeader::decoration() const
+{
+    return headerDecoration(m_pane.headerNote(), m_pane.count(), locale());
+}
+
+void PaneHeader::paintEvent(QPaintEvent* event)
+{
+    QHeaderView::paintEvent(event);
+    const QString text = decoration();
+    if (text.isEmpty())
+        return;
+    // Never over the first column's title.
+    int left = kDecorationMargin;
+    if (count() > 0) {
+        const QString title = model()->headerData(0, orientation()).toString();
+        left += sectionViewportPosition(0) + fontMetrics().horizontalAdvance(title) +
+                style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this) * 2;
+    }
+    const QRect room = viewport()->rect().adjusted(left, 0, -kDecorationMargin, 0);
+    if (room.width() <= 0)
+        return;
+    QPainter painter(viewport());
+    painter.setFont(font());
+    painter.setPen(palette().color(QPalette::ButtonText));
+    painter.drawText(room, Qt::AlignRight | Qt::AlignVCenter,
+                     fontMetrics().elidedText(text, Qt::ElideLeft, room.width()));
+}
+
+ListPaneView::ListPaneView(ListPane& pane, QWidget* parent)
+    : QTableView(parent), m_pane(pane), m_header(new PaneHeader(pane, this))
+{
+    setHorizontalHeader(m_header);
     setModel(&pane);
     setShowGrid(false);
     setWordWrap(false);
@@ -20,34 +82,138 @@ ListPaneView::ListPaneView(ListPane& pane, QWidget* parent) : QTableView(parent)
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
-    horizontalHeader()->setHighlightSections(false);
-    horizontalHeader()->setSectionsClickable(false);
-    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    m_header->setHighlightSections(false);
+    m_header->setSectionsClickable(false);
+    m_header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    horizontalHeader()->setStretchLastSection(false);
-    horizontalHeader()->setSectionsMovable(false);
+    setDragDropMode(QAbstractItemView::NoDragDrop);
+    m_header->setStretchLastSection(false);
+    m_header->setSectionsMovable(false);
 
     connect(&pane, &ListPane::columnWidthChanged, this, [this](int column, int twips) {
         setColumnWidth(column - 1, (twips + kTwipsPerPixel / 2) / kTwipsPerPixel);
     });
-    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        const QModelIndexList rows = selectionModel()->selectedRows();
-        m_pane.select(rows.isEmpty() ? 0 : rows.first().row() + 1);
-    });
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &ListPaneView::reportSelection);
+    connect(&pane, &ListPane::selectionMoved, this, &ListPaneView::showPaneSelection);
+    // A reset clears the view's selection; the pane's may have kept some of it.
+    connect(&pane, &QAbstractItemModel::modelReset, this, &ListPaneView::showPaneSelection);
+}
+
+void ListPaneView::setTakesDrops(bool takes)
+{
+    setAcceptDrops(takes);
+    viewport()->setAcceptDrops(takes);
+}
+
+void ListPaneView::reportSelection()
+{
+    if (m_showingPaneSelection)
+        return;
+    std::vector<RowRun> runs;
+    const QItemSelection selection = selectionModel()->selection();
+    runs.reserve(size_t(selection.size()));
+    for (const QItemSelectionRange& range : selection)
+        runs.push_back({range.top(), range.height()});
+    runs = joinedRuns(std::move(runs));
+    const int firstSelected = runs.empty() ? 0 : runs.front().first + 1;
+    m_pane.setSelection(std::move(runs), firstSelected);
+}
+
+void ListPaneView::showPaneSelection()
+{
+    QItemSelection selection;
+    for (const RowRun& run : m_pane.selection()) {
+        if (run.first >= model()->rowCount())
+            break;
+        const int last = std::min(run.end(), model()->rowCount()) - 1;
+        selection.append(QItemSelectionRange(model()->index(run.first, 0),
+                                             model()->index(last, model()->columnCount() - 1)));
+    }
+    m_showingPaneSelection = true;
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    m_showingPaneSelection = false;
 }
 
 void ListPaneView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     QTableView::mouseDoubleClickEvent(event);
+    // The double-click removes the one item under the pointer, whatever else is selected.
+    const QModelIndex under = indexAt(event->position().toPoint());
+    m_pane.setSelectedItem(under.isValid() ? under.row() + 1 : 0);
     emit doubleClickedPane();
 }
 
 void ListPaneView::keyPressEvent(QKeyEvent* event)
 {
     emit keyDown(keyCodeOf(event->key()), shiftStateOf(event->modifiers()));
-    QTableView::keyPressEvent(event);
+    if (event->matches(QKeySequence::Paste)) {
+        emit pasteRequested();
+    } else if (event->matches(QKeySequence::Copy)) {
+        emit copyRequested();
+    } else if (event->matches(QKeySequence::Undo)) {
+        emit undoRequested();
+    } else {
+        QTableView::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void ListPaneView::contextMenuEvent(QContextMenuEvent* event)
+{
+    emit contextMenuRequested(event->globalPos());
+    event->accept();
+}
+
+namespace {
+
+void acceptListDrop(QDragMoveEvent* event)
+{
+    const QMimeData* data = event->mimeData();
+    if (data && (!droppedFiles(*data).isEmpty() || data->hasText()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+} // namespace
+
+void ListPaneView::dragEnterEvent(QDragEnterEvent* event)
+{
+    acceptListDrop(event);
+}
+
+void ListPaneView::dragMoveEvent(QDragMoveEvent* event)
+{
+    acceptListDrop(event);
+}
+
+void ListPaneView::dropEvent(QDropEvent* event)
+{
+    const QMimeData* data = event->mimeData();
+    if (!data) {
+        event->ignore();
+        return;
+    }
+    const QStringList files = droppedFiles(*data);
+    if (!files.isEmpty())
+        emit filesDropped(files);
+    else if (data->hasText())
+        emit textDropped(data->text());
+    event->acceptProposedAction();
+}
+
+QStringList droppedFiles(const QMimeData& data)
+{
+    QStringList files;
+    for (const QUrl& url : data.urls()) {
+        if (url.isLocalFile())
+            files.append(url.toLocalFile());
+    }
+    return files;
 }
 
 int keyCodeOf(int qtKey)

@@ -163,6 +163,11 @@ bool QtHost::setClipboardText(const QString& text)
     return true;
 }
 
+QString QtHost::clipboardText()
+{
+    return QGuiApplication::clipboard()->text();
+}
+
 void QtHost::openInBrowser(const QString& address)
 {
     QDesktopServices::openUrl(QUrl(address));

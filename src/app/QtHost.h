@@ -32,6 +32,7 @@ public:
     void showSave(CommonDialog& dialog) override;
     bool clearClipboard() override;
     bool setClipboardText(const QString& text) override;
+    QString clipboardText() override;
     void openInBrowser(const QString& address) override;
     double timer() override;
     void randomize(double seed) override;

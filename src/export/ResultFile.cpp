@@ -2,7 +2,7 @@
 
 #include "platform/AppError.h"
 #include "platform/EventPump.h"
-#include "platform/Windows1252.h"
+#include "platform/SystemText.h"
 
 #include <QSaveFile>
 
@@ -79,7 +79,7 @@ void ResultFile::create()
 
 void ResultFile::append(QStringView text)
 {
-    if (appendWindows1252(text, m_block) != 0)
+    if (SystemText::append(text, m_block) != 0)
         m_lineReplaced = true;
 }
 

@@ -20,8 +20,8 @@ class EventPump;
 // on `commit`: a file that was not committed is thrown away, also when an exception
 // unwinds, and an existing file at the path stays as it was.
 //
-// Text is encoded in Windows-1252; lines that needed a "?" for a character the code page
-// cannot hold are counted.
+// Text is encoded in the system's encoding (UTF-8, no byte-order mark); lines that held
+// an unpaired surrogate, written as U+FFFD, are counted.
 class ResultFile
 {
 public:

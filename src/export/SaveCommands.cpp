@@ -37,7 +37,8 @@ bool mayOverwrite(Runtime& runtime, const QString& path)
                            MessageButtons::YesNo, MessageAnswer::Yes) == MessageAnswer::Yes;
 }
 
-// After a save in which some lines had characters written as "?", says how many.
+// After a save in which some lines held characters no encoding can store (halves of
+// surrogate pairs, written as U+FFFD), says how many.
 void reportReplacedCharacters(Runtime& runtime, const ResultFile& file)
 {
     const qsizetype lines = file.linesWithReplacements();
@@ -45,7 +46,7 @@ void reportReplacedCharacters(Runtime& runtime, const ResultFile& file)
         return;
     const QString what = lines == 1 ? QStringLiteral("1 item was")
                                     : QString(QString::number(lines) + u" items were");
-    runtime.message(what + u" written with \"?\" in place of characters that cannot be stored "
+    runtime.message(what + u" written with \"\uFFFD\" in place of characters that cannot be stored "
                            u"in the file.");
 }
 

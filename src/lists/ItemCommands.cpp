@@ -10,20 +10,25 @@ namespace pq {
 
 namespace {
 
+bool mayRemove(const MousePointer& pointer, const ListPane& pane)
+{
+    return !pointer.isBusy() && pane.count() > 0;
+}
+
+// The double-click: the one item under the pointer, which the view made the selected item.
 void removeSelected(const MousePointer& pointer, ListPane& pane)
 {
-    if (pointer.isBusy() || pane.count() <= 0)
-        return;
     // With items but none selected there is nothing to remove.
-    if (pane.selected() == 0)
-        return;
-    pane.remove(pane.selected());
+    if (mayRemove(pointer, pane) && pane.selected() != 0)
+        pane.remove(pane.selected());
 }
 
 void removeOnDelete(const MousePointer& pointer, ListPane& pane, int keyCode)
 {
-    if (keyCode == kDeleteKeyCode)
-        removeSelected(pointer, pane);
+    if (keyCode != kDeleteKeyCode || !mayRemove(pointer, pane))
+        return;
+    const std::span<const RowRun> rows = pane.selection();
+    pane.removeRows({rows.begin(), rows.end()});
 }
 
 void addOneItem(Runtime& runtime, ListPane& pane, const QString& location)
@@ -111,6 +116,17 @@ void ListView2_KeyDown(Workspace& ws, int keyCode, int)
 void ListView3_KeyDown(Workspace& ws, int keyCode, int)
 {
     removeOnDelete(ws.mousePointer, ws.listView3, keyCode);
+}
+
+void UndoInPane(Workspace& ws, int paneNumber)
+{
+    if (!ws.isBusy())
+        ws.pane(paneNumber).undo();
+}
+
+void TickAllResults(Workspace& ws, bool ticked)
+{
+    ws.listView3.setAllChecked(ticked);
 }
 
 } // namespace pq

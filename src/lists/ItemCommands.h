@@ -14,12 +14,19 @@ void PushButton12_Click(Workspace& ws);
 void PushButton20_Click(Workspace& ws);
 void PushButton4_Click(Workspace& ws);
 
-// Removal gestures: double-click on List 1 or 2, Delete (key code 46) on any pane.
+// Removal gestures: double-click on List 1 or 2 removes the selected item (the one under
+// the pointer); Delete (key code 46) on any pane removes every selected row.
 constexpr int kDeleteKeyCode = 46;
 void ListView1_DblClick(Workspace& ws);
 void ListView2_DblClick(Workspace& ws);
 void ListView1_KeyDown(Workspace& ws, int keyCode, int shift);
 void ListView2_KeyDown(Workspace& ws, int keyCode, int shift);
 void ListView3_KeyDown(Workspace& ws, int keyCode, int shift);
+
+// Ctrl+Z in a pane: puts back the pane's last change; refused while the window is busy,
+// like the removal gestures.
+void UndoInPane(Workspace& ws, int paneNumber);
+// "Tick All" and "Untick All" on Results.
+void TickAllResults(Workspace& ws, bool ticked);
 
 } // namespace pq

@@ -3,11 +3,14 @@
 #include "lists/ListFileLines.h"
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
+#include "platform/Memory.h"
 #include "platform/Runtime.h"
 #include "platform/Trap.h"
 #include "platform/Workspace.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QLocale>
 #include <QStringList>
 
 #include <limits>
@@ -34,18 +37,27 @@ private:
     Workspace& m_ws;
 };
 
-void openForReading(QFile& file)
-{
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw AppError(file.errorString());
-}
-
-// A list file's bytes as read so far, and how many line ends they hold.
+// A list file's bytes as read so far, and what they were found to be.
 struct ListFileBytes
 {
     QByteArray bytes;
-    qsizetype lineEnds = 0;
+    ListFileScan scan;
 };
+
+// Refuses a file that cannot fit in the memory left before any of it is read: it takes
+// at least its bytes and two bytes a character for its text at once.
+void checkRoomFor(const QFile& file)
+{
+    const qint64 needed = file.size() * 3;
+    const qint64 left = memoryLeftBytes();
+    if (left < 0 || needed <= left)
+        return;
+    const auto megabytes = [](qint64 bytes) {
+        return QLocale::system().toString((bytes + (1 << 20) - 1) >> 20);
+    };
+    throw AppError(u"Not enough memory to load this file: it needs about " + megabytes(needed) +
+                   u" MB, and " + megabytes(left) + u" MB are left");
+}
 
 // Appends the next block of the file; false once the end was reached. Reads until a
 // read returns nothing rather than trusting the size, which files such as those under
@@ -60,7 +72,7 @@ bool readBlock(QFile& file, ListFileBytes& read)
         throw AppError(file.errorString());
     }
     read.bytes.resize(before + static_cast<qsizetype>(got));
-    read.lineEnds += countLineEnds(QByteArrayView(read.bytes).sliced(before));
+    read.scan.add(read.bytes);
     return got > 0;
 }
 
@@ -79,52 +91,143 @@ bool readWholeFile(Trap& trap, Runtime& runtime, QFile& file, ListFileBytes& rea
     return true;
 }
 
-// Appends the lines to the pane a batch at a time, yielding before each batch.
-void appendLines(Trap& trap, Runtime& runtime, ListPane& pane, const ListFileBytes& read)
+// The rows one file appends to a pane, taken back when the file cannot be loaded whole,
+// unless another command changed the pane meanwhile.
+class AppendedRows
+{
+public:
+    explicit AppendedRows(ListPane& pane)
+        : m_pane(pane), m_first(pane.count() + 1), m_revision(pane.revision())
+    {
+    }
+    void add(TextBatch batch)
+    {
+        if (m_pane.revision() != m_revision)
+            m_mine = false;
+        m_pane.addBatch(std::move(batch));
+        m_revision = m_pane.revision();
+    }
+    void takeBack()
+    {
+        if (m_mine && m_pane.revision() == m_revision && m_pane.count() >= m_first)
+            m_pane.removeRange(m_first, m_pane.count() - m_first + 1);
+    }
+
+private:
+    ListPane& m_pane;
+    int m_first;
+    quint64 m_revision;
+    bool m_mine = true;
+};
+
+// Appends the lines to the pane a batch at a time, yielding before each batch. A file
+// that cannot be appended whole leaves the pane as it was.
+DamagedText appendLines(Trap& trap, Runtime& runtime, ListPane& pane, const ListFileBytes& read,
+                        const ListFileFormat& format)
 {
     // Room for every item at once: growing a long pane batch by batch would move its rows.
-    if (!trap.step(110, [&] { pane.reserve(countItems(read.bytes, read.lineEnds)); }))
-        return;
-    ListFileLines lines(read.bytes);
+    if (!trap.step(110, [&] { pane.reserve(format.items); }))
+        return {};
+    ListFileLines lines(read.bytes, format);
+    AppendedRows appended(pane);
     while (!lines.atEnd()) {
         trap.loopStep(106, [&] { runtime.yield(); });
-        if (!trap.loopStep(110, [&] { pane.addBatch(lines.nextBatch()); }))
-            return;
+        if (!trap.loopStep(110, [&] { appended.add(lines.nextBatch()); })) {
+            appended.takeBack();
+            return {};
+        }
     }
+    return lines.damage();
+}
+
+// Tells how many places of a file could not be read as text, and where the first is.
+void reportDamagedText(Runtime& runtime, const QString& path, const DamagedText& damage)
+{
+    if (damage.places == 0)
+        return;
+    const QString name = QFileInfo(path).fileName();
+    const QString line = QString::number(damage.firstLine);
+    if (damage.places == 1) {
+        runtime.message(u"1 place in " + name +
+                        u" could not be read as text and shows as \"\uFFFD\"; it is on line " +
+                        line + u'.');
+    } else {
+        runtime.message(
+            QString::number(damage.places) + u" places in " + name +
+            u" could not be read as text and show as \"\uFFFD\"; the first is on line " + line +
+            u'.');
+    }
+}
+
+// Loads files first to last; `pathOf` gives the path of each.
+template <typename PathOf>
+void loadEachFile(Runtime& runtime, Trap& trap, ListPane& pane, qsizetype first, qsizetype last,
+                  PathOf&& pathOf)
+{
+    for (qsizetype i = first; i <= last && !trap.halted(); ++i) { // [128]
+        const QString path = pathOf(i);
+        trap.loopStep(134, [&] { FileToListbox(pane, path, runtime); });
+    } // [136] next file
 }
 
 void loadSeveralFiles(Runtime& runtime, Trap& trap, ListPane& pane, const QStringList& parts)
 {
-    const qsizetype first = 1;                                    // [124]
-    const qsizetype last = parts.size() - 1;                      // [126]
-    for (qsizetype i = first; i <= last && !trap.halted(); ++i) { // [128]
+    const qsizetype first = 1;               // [124]
+    const qsizetype last = parts.size() - 1; // [126]
+    loadEachFile(runtime, trap, pane, first, last, [&](qsizetype i) {
         QString path;
         trap.loopStep(130, [&] { path = joinChosenFile(parts.at(0), parts.at(i)); });
 #ifdef Q_OS_WIN
         trap.loopStep(132, [&] { path = CollapseBackslashes(path); });
 #endif
-        trap.loopStep(134, [&] { FileToListbox(pane, path, runtime); });
-    } // [136] next file
+        return path;
+    });
+}
+
+void loadOneFile(Runtime& runtime, Trap& trap, ListPane& pane, const QString& path)
+{
+    trap.step(120, [&] { FileToListbox(pane, path, runtime); });
 }
 
 void loadChosenFiles(Runtime& runtime, Trap& trap, ListPane& pane, const QStringList& parts)
 {
-    if (parts.size() == 1) {                // [116]
-        const QString path = parts.first(); // [118]
-        trap.step(120, [&] { FileToListbox(pane, path, runtime); });
-        return;
-    }
-    if (parts.size() >= 2) // [122]
+    if (parts.size() == 1)                               // [116]
+        loadOneFile(runtime, trap, pane, parts.first()); // [118]
+    else if (parts.size() >= 2)                          // [122]
         loadSeveralFiles(runtime, trap, pane, parts);
 }
 
-void loadListCommand(Workspace& ws, int paneNumber, const QString& location)
+// Dropped files come with their full paths, which need no joining.
+void loadDroppedPaths(Runtime& runtime, Trap& trap, ListPane& pane, const QStringList& paths)
+{
+    if (paths.size() == 1)
+        loadOneFile(runtime, trap, pane, paths.first());
+    else
+        loadEachFile(runtime, trap, pane, 0, paths.size() - 1,
+                     [&](qsizetype i) { return paths.at(i); });
+}
+
+// The window is busy while files load, and a second load is refused meanwhile.
+template <typename Load> void loadWhileBusy(Workspace& ws, Load&& load)
+{
+    const LoadingListGuard loading(ws);
+    ws.mousePointer.setValue(MousePointer::Busy); // [114]
+    load();
+    ws.mousePointer.setValue(MousePointer::Default); // [138]
+}
+
+QString loadCommandLocation(int paneNumber)
+{
+    return paneNumber == 1 ? u"Form1.PushButton3_Click"_s : u"Form1.PushButton2_Click"_s;
+}
+
+void loadListCommand(Workspace& ws, int paneNumber)
 {
     // Two loads never run at once: a click during a load's yield does nothing.
     if (ws.loadingList)
         return;
     Runtime& runtime = ws.runtime;
-    Trap trap(runtime.errors(), location);
+    Trap trap(runtime.errors(), loadCommandLocation(paneNumber));
     CommonDialog& dialog = ws.commonDialog1;
     dialog.fileName.clear();                                                          // [100]
     dialog.flags = kOpenFlags;                                                        // [102]
@@ -136,22 +239,28 @@ void loadListCommand(Workspace& ws, int paneNumber, const QString& location)
     QStringList parts;
     trap.step(112, [&] { parts = dialog.fileName.split(QChar(u'\0')); });
 
-    const LoadingListGuard loading(ws);
-    ws.mousePointer.setValue(MousePointer::Busy); // [114]
-    loadChosenFiles(runtime, trap, ws.pane(paneNumber), parts);
-    ws.mousePointer.setValue(MousePointer::Default); // [138]
+    loadWhileBusy(ws, [&] { loadChosenFiles(runtime, trap, ws.pane(paneNumber), parts); });
 }
 
 } // namespace
 
 void PushButton3_Click(Workspace& ws)
 {
-    loadListCommand(ws, 1, u"Form1.PushButton3_Click"_s);
+    loadListCommand(ws, 1);
 }
 
 void PushButton2_Click(Workspace& ws)
 {
-    loadListCommand(ws, 2, u"Form1.PushButton2_Click"_s);
+    loadListCommand(ws, 2);
+}
+
+void LoadDroppedFiles(Workspace& ws, int paneNumber, const QStringList& paths)
+{
+    if (ws.loadingList || paths.isEmpty())
+        return;
+    Runtime& runtime = ws.runtime;
+    Trap trap(runtime.errors(), loadCommandLocation(paneNumber));
+    loadWhileBusy(ws, [&] { loadDroppedPaths(runtime, trap, ws.pane(paneNumber), paths); });
 }
 
 void FileToListbox(ListPane& pane, const QString& path, Runtime& runtime)
@@ -161,13 +270,22 @@ void FileToListbox(ListPane& pane, const QString& path, Runtime& runtime)
         trap.step(114, [&] { runtime.message(u"File not found"_s); });
         return;
     }
-    QFile file(path);
-    if (!trap.step(102, [&] { openForReading(file); }))
+    QFile file;
+    if (!trap.step(102, [&] {
+            openRegularFile(file, path);
+            checkRoomFor(file);
+        }))
         return;
     ListFileBytes read;
-    if (readWholeFile(trap, runtime, file, read))
-        appendLines(trap, runtime, pane, read);
+    DamagedText damage;
+    if (readWholeFile(trap, runtime, file, read)) {
+        file.close();
+        const ListFileFormat format = read.scan.finish(read.bytes);
+        damage = appendLines(trap, runtime, pane, read, format);
+    }
     file.close(); // [112]
+    read = {};
+    trap.step(112, [&] { reportDamagedText(runtime, path, damage); });
 }
 
 QString CollapseBackslashes(const QString& path)

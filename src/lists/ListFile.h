@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace pq {
 
@@ -12,6 +13,11 @@ struct Workspace;
 // chosen in the open dialog to the pane. Refused while another list file is loading.
 void PushButton3_Click(Workspace& ws);
 void PushButton2_Click(Workspace& ws);
+
+// Files dropped on List 1 or List 2 (`paneNumber` 1 or 2): loaded in the order given exactly
+// as that pane's load command loads the files chosen in its dialog, with its busy pointer,
+// its reports and its refusal while another list file is loading.
+void LoadDroppedFiles(Workspace& ws, int paneNumber, const QStringList& paths);
 
 // Appends the lines of the list file at `path` to `pane` (location "Main.FileToListbox").
 // A missing file is answered with "File not found". A file that cannot be opened or read

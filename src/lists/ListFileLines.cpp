@@ -1,6 +1,8 @@
 #include "lists/ListFileLines.h"
 
-#include "platform/Windows1252.h"
+#include "platform/SystemText.h"
+
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cstring>
@@ -8,56 +10,283 @@
 
 namespace pq {
 
-qsizetype countLineEnds(QByteArrayView bytes)
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+// How much of a long line is decoded between two yields.
+constexpr qsizetype kLongLinePieceBytes = qsizetype(1) << 21;
+
+// A decoder that keeps no state between calls, and keeps a U+FEFF that opens its input:
+// the file's own mark is skipped before, and one at the start of a later slice is text.
+QStringDecoder decoderFor(ListFileEncoding encoding)
 {
-    qsizetype count = 0;
-    const char* at = bytes.data();
-    const char* const end = at + bytes.size();
-    while ((at = static_cast<const char*>(std::memchr(at, '\r', static_cast<size_t>(end - at))))) {
-        ++count;
-        ++at;
+    const auto flags = QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom;
+    switch (encoding) {
+    case ListFileEncoding::Utf16LE:
+        return QStringDecoder(QStringDecoder::Utf16LE, flags);
+    case ListFileEncoding::Utf16BE:
+        return QStringDecoder(QStringDecoder::Utf16BE, flags);
+    case ListFileEncoding::Utf8:
+    case ListFileEncoding::Legacy:
+        break;
     }
-    return count;
+    return QStringDecoder(QStringDecoder::Utf8, flags);
 }
 
-qsizetype countItems(QByteArrayView bytes, qsizetype lineEnds)
+qsizetype countOf(QStringView text, char16_t c)
 {
-    // Every line end ends an item; so does the end of the file, unless a line end came last.
-    const bool lineEndLast = bytes.endsWith('\r') || bytes.endsWith("\r\n");
-    return bytes.isEmpty() || lineEndLast ? lineEnds : lineEnds + 1;
+    return std::count(text.begin(), text.end(), QChar(c));
 }
 
-qsizetype ListFileLines::batchEnd(qsizetype batchBytes) const
+// How often the UTF-8 encoding of U+FFFD stands in the bytes: replacement characters the
+// file itself holds, which are no damage.
+qsizetype replacementsWritten(QByteArrayView bytes)
 {
-    const qsizetype end = m_bytes.size();
-    const qsizetype mark = std::min(end, m_pos + std::max<qsizetype>(batchBytes, 1)) - 1;
+    return bytes.count(QByteArrayView("\xEF\xBF\xBD"));
+}
+
+const char* lastByte(const char* begin, const char* end, char byte)
+{
+    while (end > begin) {
+        if (*--end == byte)
+            return end;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+ListFileLines::ListFileLines(QByteArrayView bytes, const ListFileFormat& format)
+    : m_bytes(bytes), m_format(format), m_unit(unitBytes(format.encoding)),
+      m_pos(std::min(format.markBytes, bytes.size()))
+{
+    m_end = m_pos + (bytes.size() - m_pos) / m_unit * m_unit;
+}
+
+// The line-end character of a code unit: CR or LF, or 0 for any other.
+bool ListFileLines::isLineEnd(qsizetype at) const
+{
+    const char wanted = m_format.unixLines ? '\n' : '\r';
+    if (m_unit == 1)
+        return m_bytes[at] == wanted;
+    const bool le = m_format.encoding == ListFileEncoding::Utf16LE;
+    return m_bytes[le ? at + 1 : at] == 0 && m_bytes[le ? at : at + 1] == wanted;
+}
+
+qsizetype ListFileLines::afterLineEnd(qsizetype at) const
+{
+    qsizetype after = at + m_unit;
+    if (!m_format.unixLines && after < m_end) {
+        const bool le = m_format.encoding == ListFileEncoding::Utf16LE;
+        const bool lf = m_unit == 1 ? m_bytes[after] == '\n'
+                                    : m_bytes[le ? after + 1 : after] == 0 &&
+                                          m_bytes[le ? after : after + 1] == '\n';
+        if (lf)
+            after += m_unit;
+    }
+    return after;
+}
+
+// Where the line-end byte of a unit at `unit` stands; the search goes by that byte.
+static qsizetype lineEndByteOffset(ListFileEncoding encoding)
+{
+    return encoding == ListFileEncoding::Utf16BE ? 1 : 0;
+}
+
+qsizetype ListFileLines::lastLineEndBefore(qsizetype from, qsizetype end) const
+{
+    const char wanted = m_format.unixLines ? '\n' : '\r';
+    const qsizetype offset = lineEndByteOffset(m_format.encoding);
     const char* data = m_bytes.data();
-    const void* cr = std::memchr(data + mark, '\r', static_cast<size_t>(end - mark));
-    if (!cr)
-        return end;
-    const qsizetype afterCr = static_cast<const char*>(cr) - data + 1;
-    return afterCr < end && data[afterCr] == '\n' ? afterCr + 1 : afterCr;
+    qsizetype stop = end;
+    while (stop > from) {
+        const char* hit = lastByte(data + from, data + stop, wanted);
+        if (!hit)
+            return -1;
+        const qsizetype at = hit - data - offset;
+        if (at >= from && (at - m_format.markBytes) % m_unit == 0 && at + m_unit <= end &&
+            isLineEnd(at))
+            return at;
+        stop = at + offset;
+    }
+    return -1;
+}
+
+qsizetype ListFileLines::nextLineEndFrom(qsizetype from) const
+{
+    const char wanted = m_format.unixLines ? '\n' : '\r';
+    const qsizetype offset = lineEndByteOffset(m_format.encoding);
+    const char* data = m_bytes.data();
+    qsizetype start = from + offset;
+    while (start < m_end) {
+        const void* hit = std::memchr(data + start, wanted, size_t(m_end - start));
+        if (!hit)
+            return -1;
+        const qsizetype at = static_cast<const char*>(hit) - data - offset;
+        if ((at - m_format.markBytes) % m_unit == 0 && isLineEnd(at))
+            return at;
+        start = at + offset + 1;
+    }
+    return -1;
 }
 
 TextBatch ListFileLines::nextBatch(qsizetype batchBytes)
 {
-    const qsizetype stop = batchEnd(batchBytes);
-    TextBatch batch(decodeWindows1252(m_bytes.sliced(m_pos, stop - m_pos)));
-    m_pos = stop;
+    if (m_longLine)
+        return continueLongLine();
+    qsizetype end;
+    if (m_pos >= m_end) {
+        end = m_bytes.size(); // only the odd last byte of a UTF-16 file is left
+    } else {
+        const qsizetype span = std::min(m_end, m_pos + std::max(batchBytes, m_unit)) - m_pos;
+        const qsizetype window = m_pos + span / m_unit * m_unit;
+        const qsizetype last = lastLineEndBefore(m_pos, window);
+        if (last >= 0) {
+            end = afterLineEnd(last);
+        } else {
+            const qsizetype next = nextLineEndFrom(window);
+            const qsizetype lineEnd = next >= 0 ? next : m_end;
+            end = next >= 0 ? afterLineEnd(next) : m_bytes.size();
+            if (lineEnd - m_pos > kListFileLongLineBytes) {
+                m_longLine = true;
+                m_longEnd = lineEnd;
+                m_longNext = end;
+                return continueLongLine();
+            }
+        }
+    }
+    qsizetype damaged = 0;
+    QString chars = decode(m_pos, std::min(end, m_end), damaged);
+    if (end >= m_end && m_end < m_bytes.size()) {
+        chars.append(QChar(kReplacement)); // a last unit cut off
+        ++damaged;
+        end = m_bytes.size();
+    }
+    m_pos = end;
+    return split(std::move(chars), damaged);
+}
 
-    const char16_t* chars = reinterpret_cast<const char16_t*>(batch.block->chars.constData());
-    const qsizetype size = batch.block->chars.size();
+QString ListFileLines::decode(qsizetype from, qsizetype end, qsizetype& damaged) const
+{
+    const QByteArrayView bytes = m_bytes.sliced(from, end - from);
+    if (m_format.encoding == ListFileEncoding::Legacy)
+        return SystemText::decodeLegacy(bytes);
+    QStringDecoder decoder = decoderFor(m_format.encoding);
+    QString chars = decoder.decode(bytes);
+    if (m_unit == 2)
+        damaged += replaceUnpairedSurrogates(chars.data(), chars.size());
+    else if (!m_format.validUtf8)
+        damaged += countOf(chars, kReplacement) - replacementsWritten(bytes);
+    return chars;
+}
+
+TextBatch ListFileLines::split(QString chars, qsizetype damaged)
+{
+    TextBatch batch(std::move(chars));
+    const QString& text = batch.block->chars;
+    const char16_t* data = reinterpret_cast<const char16_t*>(text.constData());
+    const qsizetype size = text.size();
+    const char16_t lineEnd = m_format.unixLines ? u'\n' : u'\r';
+    const qsizetype firstLine = m_lines;
+    qsizetype damagedLine = -1;
     qsizetype from = 0;
     while (from < size) {
-        const char16_t* cr =
-            std::char_traits<char16_t>::find(chars + from, size_t(size - from), u'\r');
-        const qsizetype lineEnd = cr ? cr - chars : size;
-        batch.addText(from, lineEnd - from);
-        from = lineEnd + 1;
-        if (cr && from < size && chars[from] == u'\n')
+        const char16_t* found =
+            std::char_traits<char16_t>::find(data + from, size_t(size - from), lineEnd);
+        const qsizetype stop = found ? found - data : size;
+        if (damaged > 0 && damagedLine < 0 &&
+            QStringView(data + from, stop - from).contains(QChar(kReplacement)))
+            damagedLine = m_lines;
+        batch.addText(from, stop - from);
+        ++m_lines;
+        from = stop + 1;
+        if (found && lineEnd == u'\r' && from < size && data[from] == u'\n')
             ++from;
     }
+    if (damaged > 0)
+        noteDamage(damaged, damagedLine >= 0 ? damagedLine : firstLine);
     return batch;
+}
+
+TextBatch ListFileLines::continueLongLine()
+{
+    if (m_longChars.isNull()) {
+        const qsizetype bytes = m_longEnd - m_pos;
+        const qsizetype room = m_format.encoding == ListFileEncoding::Legacy
+                                   ? bytes
+                                   : decoderFor(m_format.encoding).requiredSpace(bytes);
+        m_longChars = QString(room + 1, Qt::Uninitialized);
+        m_longWritten = 0;
+    }
+    qsizetype piece = std::min(kLongLinePieceBytes, m_longEnd - m_pos);
+    if (piece < m_longEnd - m_pos)
+        piece = pieceBoundary(m_pos, piece);
+    const QByteArrayView bytes = m_bytes.sliced(m_pos, piece);
+    QChar* out = m_longChars.data() + m_longWritten;
+    qsizetype damaged = 0;
+    if (m_format.encoding == ListFileEncoding::Legacy) {
+        const QString chars = SystemText::decodeLegacy(bytes);
+        std::copy(chars.cbegin(), chars.cend(), out);
+        m_longWritten += chars.size();
+    } else {
+        QStringDecoder decoder = decoderFor(m_format.encoding);
+        QChar* const stop = decoder.appendToBuffer(out, bytes);
+        if (m_unit == 2)
+            damaged = replaceUnpairedSurrogates(out, stop - out);
+        else if (!m_format.validUtf8)
+            damaged =
+                countOf(QStringView(out, stop - out), kReplacement) - replacementsWritten(bytes);
+        m_longWritten = stop - m_longChars.constData();
+    }
+    if (damaged > 0)
+        noteDamage(damaged, m_lines);
+    m_pos += piece;
+    if (m_pos < m_longEnd)
+        return TextBatch(QString());
+
+    if (m_longEnd == m_end && m_end < m_bytes.size()) {
+        m_longChars[m_longWritten++] = QChar(kReplacement); // a last unit cut off
+        noteDamage(1, m_lines);
+    }
+    m_longChars.resize(m_longWritten);
+    TextBatch batch(std::move(m_longChars));
+    m_longChars = QString();
+    batch.addText(0, m_longWritten);
+    ++m_lines;
+    m_pos = m_longNext;
+    m_longLine = false;
+    return batch;
+}
+
+// Shortens a piece of a long line so that it ends between two characters: UTF-8 is not
+// cut inside a sequence, UTF-16 not between the two halves of a pair.
+qsizetype ListFileLines::pieceBoundary(qsizetype from, qsizetype piece) const
+{
+    if (m_unit == 2) {
+        piece -= piece % 2;
+        const bool le = m_format.encoding == ListFileEncoding::Utf16LE;
+        const auto high = static_cast<unsigned char>(m_bytes[from + piece - (le ? 1 : 2)]);
+        if ((high & 0xFC) == 0xD8)
+            piece -= 2;
+        return piece;
+    }
+    if (m_format.encoding != ListFileEncoding::Utf8)
+        return piece;
+    qsizetype cut = piece;
+    for (int back = 0; back < 4 && cut > 0; ++back) {
+        const auto byte = static_cast<unsigned char>(m_bytes[from + cut]);
+        if ((byte & 0xC0) != 0x80)
+            return cut;
+        --cut;
+    }
+    return piece;
+}
+
+void ListFileLines::noteDamage(qsizetype places, qsizetype line)
+{
+    if (m_damage.places == 0)
+        m_damage.firstLine = line + 1;
+    m_damage.places += places;
 }
 
 } // namespace pq

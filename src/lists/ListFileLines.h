@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lists/ListFileFormat.h"
 #include "platform/TextStore.h"
 
 #include <QByteArrayView>
@@ -10,33 +11,59 @@ namespace pq {
 constexpr qsizetype kListFileBlockBytes = qsizetype(1) << 20;
 // How many bytes of lines become items in one go between two yields.
 constexpr qsizetype kListFileBatchBytes = qsizetype(1) << 18;
+// A line longer than this is decoded a piece at a time, a yield between two pieces.
+constexpr qsizetype kListFileLongLineBytes = qsizetype(1) << 22;
 
-// How many line ends (CRs) the bytes hold; counted block by block as a file is read.
-qsizetype countLineEnds(QByteArrayView bytes);
-// How many items a whole list file makes, from its bytes and their count of line ends.
-qsizetype countItems(QByteArrayView bytes, qsizetype lineEnds);
+// Places in a file that could not be read as text and became U+FFFD.
+struct DamagedText
+{
+    qsizetype places = 0;
+    qsizetype firstLine = 0; // 1-based; 0 when there are none
+};
 
-// Splits the bytes of a list file into items, a batch of whole lines at a time.
-// A line ends at CR LF or at a lone CR; a lone LF stays inside the item. The last line
-// counts without a line end, and a line end at the very end adds no empty item.
-// Bytes are decoded as Windows-1252, so no byte is lost. The items of a batch share the
+// Splits the bytes of a list file into items, a batch of whole lines at a time, decoded
+// as its format says. A line ends at CR LF or at a lone CR, a lone LF staying inside the
+// item; in a Unix text file a line ends at LF. The last line counts without a line end,
+// and a line end at the very end adds no empty item. The items of a batch share the
 // batch's one decoded string.
+//
+// A line longer than kListFileLongLineBytes comes in several calls: each decodes a piece
+// of it and returns an empty batch, until the last returns the line.
 class ListFileLines
 {
 public:
-    explicit ListFileLines(QByteArrayView bytes) : m_bytes(bytes) {}
+    ListFileLines(QByteArrayView bytes, const ListFileFormat& format);
 
-    bool atEnd() const { return m_pos >= m_bytes.size(); }
-    // The items of the next lines: at least one, and further ones until at least
-    // `batchBytes` bytes were taken (the line crossing that mark is taken whole).
+    bool atEnd() const { return m_pos >= m_bytes.size() && !m_longLine; }
     TextBatch nextBatch(qsizetype batchBytes = kListFileBatchBytes);
+    const DamagedText& damage() const { return m_damage; }
 
 private:
-    // Where the batch that starts at m_pos ends: after the first line end at or past the mark.
-    qsizetype batchEnd(qsizetype batchBytes) const;
+    bool isLineEnd(qsizetype at) const;
+    qsizetype afterLineEnd(qsizetype at) const;
+    qsizetype lastLineEndBefore(qsizetype from, qsizetype end) const;
+    qsizetype nextLineEndFrom(qsizetype from) const;
+    qsizetype pieceBoundary(qsizetype from, qsizetype piece) const;
+
+    QString decode(qsizetype from, qsizetype end, qsizetype& damaged) const;
+    TextBatch split(QString chars, qsizetype damaged);
+    TextBatch continueLongLine();
+    void noteDamage(qsizetype places, qsizetype line);
 
     QByteArrayView m_bytes;
+    ListFileFormat m_format;
+    qsizetype m_unit = 1;
+    qsizetype m_end = 0; // the end of whole code units
     qsizetype m_pos = 0;
+    qsizetype m_lines = 0;
+    DamagedText m_damage;
+
+    // The long line being decoded: its characters so far and where its bytes stand.
+    bool m_longLine = false;
+    QString m_longChars;
+    qsizetype m_longWritten = 0;
+    qsizetype m_longEnd = 0;  // end of the line's own bytes
+    qsizetype m_longNext = 0; // where the next line starts
 };
 
 } // namespace pq

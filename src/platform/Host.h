@@ -45,6 +45,8 @@ public:
     // Each returns false when the clipboard refused the attempt.
     virtual bool clearClipboard() = 0;
     virtual bool setClipboardText(const QString& text) = 0;
+    // The clipboard's plain text; empty when it holds none.
+    virtual QString clipboardText() = 0;
 
     // Opens an address in the user's browser without waiting for it.
     virtual void openInBrowser(const QString& address) = 0;

@@ -4,6 +4,8 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
+
 namespace pq {
 
 namespace {
@@ -21,7 +23,33 @@ AppError invalidValue()
     return AppError(QStringLiteral("Invalid property value"));
 }
 
+// Where a row is once the runs were removed; -1 when it was one of them.
+int rowAfterRemoval(int row, std::span<const RowRun> runs)
+{
+    const RowRun one{row, 1};
+    const std::vector<RowRun> moved = runsAfterRemoval({&one, 1}, runs);
+    return row < 0 || moved.empty() ? -1 : moved.front().first;
+}
+
+int rowAfterInsertion(int row, std::span<const RowRun> runs)
+{
+    const RowRun one{row, 1};
+    return row < 0 ? -1 : runsAfterInsertion({&one, 1}, runs).front().first;
+}
+
 } // namespace
+
+// Laying out millions of characters takes seconds a paint, and Qt's text layout fails
+// outright on a few hundred million.
+QString shownText(QStringView text)
+{
+    if (text.size() <= ListPane::kShownCharacters)
+        return text.toString();
+    qsizetype cut = ListPane::kShownCharacters;
+    if (text.at(cut - 1).isHighSurrogate())
+        --cut; // never half a character
+    return text.first(cut) + u'\u2026';
+}
 
 ListPane::ListPane(QObject* parent) : QAbstractItemModel(parent) {}
 
@@ -62,9 +90,9 @@ QString ListPane::subItem(int position, int index) const
     const int row = rowIndex(position);
     if (index < 1 || index >= columnHeaderCount())
         throw invalidValue();
-    if (m_subItems.isEmpty())
+    if (m_extras.empty())
         return {};
-    return m_subItems.at(row).value(index - 1);
+    return m_extras[size_t(row)].subItems.value(index - 1);
 }
 
 void ListPane::setSubItem(int position, int index, const QString& text)
@@ -72,9 +100,7 @@ void ListPane::setSubItem(int position, int index, const QString& text)
     const int row = rowIndex(position);
     if (index < 1 || index >= columnHeaderCount())
         throw invalidValue();
-    if (m_subItems.isEmpty())
-        m_subItems.resize(m_store.size());
-    QStringList& items = m_subItems[row];
+    QStringList& items = extrasOf(row).subItems;
     while (items.size() < index)
         items.append(QString());
     items[index - 1] = text;
@@ -100,23 +126,55 @@ void ListPane::setChecked(int position, bool checked)
         emit dataChanged(index(row, 0), index(row, 0), {Qt::CheckStateRole});
 }
 
+void ListPane::setAllChecked(bool checked)
+{
+    for (qsizetype row = 0; row < m_store.size(); ++row)
+        m_store.at(row).checked = checked;
+    if (m_shownRows > 0)
+        emit dataChanged(index(0, 0), index(m_shownRows - 1, 0), {Qt::CheckStateRole});
+}
+
+QString ListPane::rowToolTip(int position) const
+{
+    const int row = rowIndex(position);
+    return m_extras.empty() ? QString() : m_extras[size_t(row)].toolTip;
+}
+
+void ListPane::setRowToolTip(int position, const QString& toolTip)
+{
+    const int row = rowIndex(position);
+    extrasOf(row).toolTip = toolTip;
+    if (row < m_shownRows)
+        emit dataChanged(index(row, 0), index(row, columnCount() - 1), {Qt::ToolTipRole});
+}
+
+RowExtras& ListPane::extrasOf(int row)
+{
+    if (m_extras.empty())
+        m_extras.resize(size_t(m_store.size()));
+    return m_extras[size_t(row)];
+}
+
 void ListPane::add(QStringView text, bool checked)
 {
+    const int first = count();
+    const size_t blocksBefore = m_store.blockCount();
     m_store.append(text, checked);
-    if (!m_subItems.isEmpty())
-        m_subItems.append(QStringList());
-    rowsAppended();
+    if (!m_extras.empty())
+        m_extras.emplace_back();
+    rowsAppended(first, blocksBefore);
 }
 
 void ListPane::addBatch(TextBatch batch)
 {
     if (batch.texts.empty())
         return;
-    const qsizetype rows = static_cast<qsizetype>(batch.texts.size());
+    const int first = count();
+    const size_t blocksBefore = m_store.blockCount();
     m_store.append(std::move(batch));
-    if (!m_subItems.isEmpty())
-        m_subItems.resize(m_subItems.size() + rows);
-    rowsAppended();
+    if (!m_extras.empty())
+        m_extras.resize(size_t(m_store.size()));
+    rowsAppended(first, blocksBefore);
 }
 
 void ListPane::reserve(qsizetype rows)
@@ -126,38 +184,227 @@ void ListPane::reserve(qsizetype rows)
 
 void ListPane::remove(int position)
 {
-    const int row = rowIndex(position);
-    const bool shown = row < m_shownRows;
-    if (shown)
-        beginRemoveRows({}, row, row);
-    m_store.erase(row);
-    if (!m_subItems.isEmpty())
-        m_subItems.removeAt(row);
-    if (m_selected == row)
-        m_selected = -1;
-    else if (m_selected > row)
-        --m_selected;
-    changed();
-    if (shown) {
-        --m_shownRows;
-        endRemoveRows();
-    }
+    removeRows({{rowIndex(position), 1}});
+}
+
+void ListPane::removeRange(int position, int rows)
+{
+    const int first = rowIndex(position);
+    if (rows > 0)
+        removeRows({{first, rows}});
+}
+
+void ListPane::removeRows(std::vector<RowRun> runs)
+{
+    runs = joinedRuns(std::move(runs));
+    if (runs.empty())
+        return;
+    if (runs.front().first < 0 || runs.back().end() > count())
+        throw outOfBounds();
+    PaneChange change;
+    change.kind = PaneChange::Kind::Removed;
+    takeRuns(runs, &change);
+    change.runs = std::move(runs);
+    record(std::move(change));
 }
 
 void ListPane::clear()
 {
-    beginResetModel();
-    m_store.clear();
-    m_subItems.clear();
-    m_selected = -1;
-    m_shownRows = 0;
+    if (count() == 0) {
+        // Nothing to take out. The blocks may still hold rows an undo step can put back, so
+        // they go only when there is no such step.
+        if (!m_history.recording()) {
+            m_history.forget();
+            m_store.clear();
+        }
+        changed();
+        return;
+    }
+    PaneChange change;
+    change.kind = PaneChange::Kind::Cleared;
+    takeEverything(change);
+    record(std::move(change));
+}
+
+bool ListPane::undo()
+{
+    if (!m_history.canUndo())
+        return false;
+    std::vector<PaneChange> changes = m_history.takeNewest();
+    m_undoing = true;
+    for (auto change = changes.rbegin(); change != changes.rend(); ++change)
+        revert(*change);
+    m_undoing = false;
     changed();
+    return true;
+}
+
+void ListPane::revert(PaneChange& change)
+{
+    switch (change.kind) {
+    case PaneChange::Kind::Appended:
+        takeRuns({change.appended}, nullptr);
+        m_store.dropBlocksFrom(change.blocksBefore);
+        break;
+    case PaneChange::Kind::Removed:
+        putRuns(change);
+        break;
+    case PaneChange::Kind::Cleared:
+        putEverything(change);
+        break;
+    }
+}
+
+template <typename Keep> void ListPane::keepInStep(Keep&& keep)
+{
+    try {
+        keep();
+    } catch (const std::bad_alloc&) {
+        m_history.forget(); // a step without this change would put back wrong rows
+        throw;
+    }
+}
+
+void ListPane::record(PaneChange&& change)
+{
+    changed();
+    if (m_undoing)
+        return;
+    if (!m_history.recording()) {
+        m_history.forget();
+        return;
+    }
+    keepInStep([&] { m_history.record(std::move(change)); });
+}
+
+// Runs many at once are announced as a reset: one by one, each would cost views a pass
+// over every row.
+template <typename Change> void ListPane::announceReset(Change&& change)
+{
+    beginResetModel();
+    change();
+    m_shownRows = count();
     endResetModel();
+}
+
+template <typename Change>
+void ListPane::announceRemoval(RowRun run, bool manyRuns, Change&& change)
+{
+    if (manyRuns)
+        return announceReset(change);
+    const int shownEnd = std::min(run.end(), m_shownRows);
+    if (run.first >= shownEnd) {
+        change();
+        return;
+    }
+    beginRemoveRows({}, run.first, shownEnd - 1);
+    change();
+    m_shownRows -= shownEnd - run.first;
+    endRemoveRows();
+}
+
+template <typename Change>
+void ListPane::announceInsertion(RowRun run, bool manyRuns, Change&& change)
+{
+    if (manyRuns)
+        return announceReset(change);
+    if (run.first > m_shownRows) {
+        change();
+        return;
+    }
+    beginInsertRows({}, run.first, run.end() - 1);
+    change();
+    m_shownRows += run.count;
+    endInsertRows();
+}
+
+void ListPane::takeRuns(const std::vector<RowRun>& runs, PaneChange* change)
+{
+    const bool hadSelection = !m_selection.empty();
+    announceRemoval(runs.front(), runs.size() > 1, [&] {
+        m_store.eraseRuns(runs, change ? &change->texts : nullptr);
+        if (!m_extras.empty())
+            eraseRuns(m_extras, runs, change ? &change->extras : nullptr);
+        moveSelection(runsAfterRemoval(m_selection, runs), rowAfterRemoval(m_selected, runs));
+    });
+    if (hadSelection)
+        emit selectionMoved();
+}
+
+void ListPane::putRuns(PaneChange& change)
+{
+    const std::vector<RowRun>& runs = change.runs;
+    const bool hadSelection = !m_selection.empty();
+    announceInsertion(runs.front(), runs.size() > 1, [&] {
+        if (!change.extras.empty() || !m_extras.empty()) {
+            m_extras.resize(size_t(m_store.size()));
+            change.extras.resize(change.texts.size());
+            insertRuns(m_extras, runs, std::move(change.extras));
+        }
+        m_store.insertRuns(runs, std::move(change.texts));
+        moveSelection(runsAfterInsertion(m_selection, runs), rowAfterInsertion(m_selected, runs));
+    });
+    if (hadSelection)
+        emit selectionMoved();
+}
+
+void ListPane::takeEverything(PaneChange& change)
+{
+    beginResetModel();
+    change.contents = m_store.takeAll();
+    change.extras = std::move(m_extras);
+    m_extras = {};
+    m_shownRows = 0;
+    const bool hadSelection = !m_selection.empty();
+    moveSelection({}, -1);
+    endResetModel();
+    if (hadSelection)
+        emit selectionMoved();
+}
+
+void ListPane::putEverything(PaneChange& change)
+{
+    const RowRun rows{0, static_cast<int>(change.contents.rows.size())};
+    const bool hadSelection = !m_selection.empty();
+    announceInsertion(rows, false, [&] {
+        if (!change.extras.empty() || !m_extras.empty()) {
+            m_extras.resize(size_t(m_store.size()));
+            change.extras.resize(change.contents.rows.size());
+            insertRuns(m_extras, {&rows, 1}, std::move(change.extras));
+        }
+        m_store.putBack(std::move(change.contents));
+        moveSelection(runsAfterInsertion(m_selection, {&rows, 1}),
+                      rowAfterInsertion(m_selected, {&rows, 1}));
+    });
+    if (hadSelection)
+        emit selectionMoved();
+}
+
+// Done while views are told of the change, so that a view that rebuilds its selection from
+// the pane's (after a reset) finds the moved one.
+void ListPane::moveSelection(std::vector<RowRun> runs, int selectedRow)
+{
+    m_selection = std::move(runs);
+    m_selected = selectedRow;
 }
 
 void ListPane::select(int position)
 {
+    setSelectedItem(position);
+    m_selection.clear();
+    if (m_selected >= 0)
+        m_selection.push_back({m_selected, 1});
+}
+
+void ListPane::setSelectedItem(int position)
+{
     m_selected = (position >= 1 && position <= count()) ? position - 1 : -1;
+}
+
+void ListPane::setSelection(std::vector<RowRun> runs, int selectedItem)
+{
+    m_selection = joinedRuns(std::move(runs));
+    setSelectedItem(selectedItem);
 }
 
 void ListPane::setCheckable(bool checkable)
@@ -167,6 +414,14 @@ void ListPane::setCheckable(bool checkable)
     beginResetModel();
     m_checkable = checkable;
     endResetModel();
+}
+
+void ListPane::setHeaderNote(const QString& note)
+{
+    if (note == m_headerNote)
+        return;
+    m_headerNote = note;
+    emit headerNoteChanged();
 }
 
 void ListPane::flushRows()
@@ -180,13 +435,32 @@ void ListPane::flushRows()
     endInsertRows();
 }
 
-void ListPane::rowsAppended()
+void ListPane::rowsAppended(int first, size_t blocksBefore)
 {
     changed();
+    if (!m_history.recording())
+        m_history.forget();
+    else if (!m_undoing)
+        keepInStep([&] { m_history.recordAppend(first, count() - first, blocksBefore); });
     if (m_flushQueued)
         return;
     m_flushQueued = true;
     QMetaObject::invokeMethod(this, &ListPane::flushRows, Qt::QueuedConnection);
+}
+
+void ListPane::changed()
+{
+    ++m_revision;
+    if (m_countQueued)
+        return;
+    m_countQueued = true;
+    QMetaObject::invokeMethod(this, &ListPane::announceCount, Qt::QueuedConnection);
+}
+
+void ListPane::announceCount()
+{
+    m_countQueued = false;
+    emit countChanged();
 }
 
 int ListPane::rowIndex(int position) const
@@ -230,14 +504,17 @@ QVariant ListPane::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= m_shownRows)
         return {};
-    const int row = index.row();
+    const size_t row = size_t(index.row());
     if (role == Qt::DisplayRole) {
         if (index.column() == 0)
-            return m_store.at(row).view().toString();
-        return m_subItems.isEmpty() ? QString() : m_subItems.at(row).value(index.column() - 1);
+            return shownText(m_store.at(index.row()).view());
+        return m_extras.empty() ? QString()
+                                : shownText(m_extras[row].subItems.value(index.column() - 1));
     }
+    if (role == Qt::ToolTipRole && !m_extras.empty() && !m_extras[row].toolTip.isEmpty())
+        return shownText(m_extras[row].toolTip);
     if (role == Qt::CheckStateRole && m_checkable && index.column() == 0)
-        return m_store.at(row).checked ? Qt::Checked : Qt::Unchecked;
+        return m_store.at(index.row()).checked ? Qt::Checked : Qt::Unchecked;
     return {};
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PaneHistory.h"
+#include "platform/RowRuns.h"
 #include "platform/TextStore.h"
 
 #include <QAbstractItemModel>
@@ -9,6 +11,7 @@
 #include <QStringView>
 
 #include <span>
+#include <vector>
 
 namespace pq {
 
@@ -19,10 +22,17 @@ namespace pq {
 // It is also the model a report view shows. Appended rows are announced to views in one
 // batch per event-loop dispatch, so appending a million rows one by one stays cheap;
 // removals and resets are announced at once.
+//
+// Changes made while a command runs (beginCommand) are kept as undo steps (PaneHistory);
+// a change made outside any command forgets them, so an undo never puts back wrong rows.
 class ListPane : public QAbstractItemModel
 {
     Q_OBJECT
 public:
+    // How many characters of an item views are given to draw and measure; a longer item
+    // is shown cut there and followed by "…". The item itself is never cut.
+    static constexpr qsizetype kShownCharacters = 4000;
+
     explicit ListPane(QObject* parent = nullptr);
 
     // Columns (ColumnHeaders), 1-based.
@@ -41,6 +51,11 @@ public:
     QString cell(int position, int column) const; // column 1: text, column k: sub-item k - 1
     bool checked(int position) const;
     void setChecked(int position, bool checked);
+    void setAllChecked(bool checked);
+    // A row's own tool tip, which views show instead of the pane's; empty when it has none.
+    // It stays with its row when other rows go or come back.
+    QString rowToolTip(int position) const;
+    void setRowToolTip(int position, const QString& toolTip);
 
     // Copies the text into the pane.
     void add(QStringView text, bool checked = false);
@@ -51,14 +66,36 @@ public:
     // Makes room for `rows` more rows, so appending them moves none of the rows held.
     void reserve(qsizetype rows);
     void remove(int position);
+    // Removes `rows` rows from `position` on.
+    void removeRange(int position, int rows);
+    // Removes the rows of the runs (0-based rows, in any order, overlapping or not) in one
+    // pass, however many runs there are. Throws AppError, removing nothing, when a run
+    // reaches past the last row.
+    void removeRows(std::vector<RowRun> runs);
     void clear();
 
-    // The selected row (SelectedItem); 0 when none.
+    // The selected item (SelectedItem) that the double-click removes; 0 when none.
     int selected() const { return m_selected + 1; }
+    // Selects the one row at the position, or nothing, and makes it the selected item.
     void select(int position);
+    void setSelectedItem(int position);
+    // Every selected row, as joined runs, and the selected item; a view reports them here.
+    void setSelection(std::vector<RowRun> runs, int selectedItem);
+    std::span<const RowRun> selection() const { return m_selection; }
 
     // Whether views show a check box on each row.
     void setCheckable(bool checkable);
+
+    // A few words the views show in the header before the count of items.
+    const QString& headerNote() const { return m_headerNote; }
+    void setHeaderNote(const QString& note);
+
+    // Undo: see PaneHistory. undo() puts back the newest step and returns true, or returns
+    // false when there is none or a command is still changing the pane.
+    void beginCommand() { m_history.beginCommand(); }
+    void endCommand() { m_history.endCommand(); }
+    bool canUndo() const { return m_history.canUndo(); }
+    bool undo();
 
     // Changes whenever rows are added, removed or cleared.
     quint64 revision() const { return m_revision; }
@@ -83,21 +120,50 @@ public:
 
 signals:
     void columnWidthChanged(int column, int twips);
+    // The count of rows changed; emitted at most once per event-loop dispatch.
+    void countChanged();
+    void headerNoteChanged();
+    // The pane moved its selection itself, because rows before it went or came back.
+    void selectionMoved();
 
 private:
     int rowIndex(int position) const;  // throws unless 1 <= position <= count()
     int columnIndex(int column) const; // throws unless 1 <= column <= columnHeaderCount()
-    void rowsAppended();
-    void changed() { ++m_revision; }
+    void rowsAppended(int first, size_t blocksBefore);
+    void changed();
+    void announceCount();
+    void record(PaneChange&& change);
+    template <typename Keep> void keepInStep(Keep&& keep);
+    RowExtras& extrasOf(int row);
+
+    // Each takes the rows out or puts them back, tells views, and moves the selection.
+    void takeRuns(const std::vector<RowRun>& runs, PaneChange* change);
+    void putRuns(PaneChange& change);
+    void takeEverything(PaneChange& change);
+    void putEverything(PaneChange& change);
+    void revert(PaneChange& change);
+    template <typename Change> void announceReset(Change&& change);
+    template <typename Change> void announceRemoval(RowRun run, bool manyRuns, Change&& change);
+    template <typename Change> void announceInsertion(RowRun run, bool manyRuns, Change&& change);
+    void moveSelection(std::vector<RowRun> runs, int selectedRow);
 
     QStringList m_columnTitles;
     TextStore m_store;
-    QList<QStringList> m_subItems; // empty until a sub-item is set, then one entry per row
+    std::vector<RowExtras> m_extras; // empty until a row has any, then one entry per row
+    PaneHistory m_history;
+    std::vector<RowRun> m_selection;
+    QString m_headerNote;
     int m_selected = -1;
     int m_shownRows = 0;
     bool m_flushQueued = false;
+    bool m_countQueued = false;
     bool m_checkable = false;
+    bool m_undoing = false;
     quint64 m_revision = 0;
 };
+
+// What views are given of a text: the whole text, or its start cut at kShownCharacters
+// (never inside a character) and "…".
+QString shownText(QStringView text);
 
 } // namespace pq

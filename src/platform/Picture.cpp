@@ -1,6 +1,7 @@
 #include "platform/Picture.h"
 
 #include "platform/AppError.h"
+#include "platform/FileSystem.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -35,9 +36,13 @@ QPoint cursorHotSpot(const QByteArray& head, QSize imageSize)
 
 Picture LoadPicture(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw AppError(QStringLiteral("Cannot open the picture: ") + file.errorString());
+    // Only a regular file: a pipe of that name would keep start-up waiting for ever.
+    QFile file;
+    try {
+        openRegularFile(file, path);
+    } catch (const AppError& e) {
+        throw AppError(u"Cannot open the picture: " + e.description());
+    }
     const QByteArray head = file.peek(kCursorHeaderBytes);
 
     QImageReader reader(&file);

@@ -81,7 +81,9 @@ void TextStore::append(TextBatch&& batch)
         m_rows = std::move(batch.texts);
     else
         m_rows.insert(m_rows.end(), batch.texts.begin(), batch.texts.end());
-    m_blocks.push_back(std::move(batch.block));
+    // Slices of one shared block come one after another; the block is held once.
+    if (m_blocks.empty() || m_blocks.back() != batch.block)
+        m_blocks.push_back(std::move(batch.block));
 }
 
 void TextStore::reserve(qsizetype moreRows)
@@ -89,9 +91,53 @@ void TextStore::reserve(qsizetype moreRows)
     m_rows.reserve(m_rows.size() + static_cast<size_t>(moreRows));
 }
 
-void TextStore::erase(qsizetype row)
+void TextStore::eraseRuns(std::span<const RowRun> runs, std::vector<TextRef>* removed)
 {
-    m_rows.erase(m_rows.begin() + row);
+    pq::eraseRuns(m_rows, runs, removed);
+}
+
+void TextStore::insertRuns(std::span<const RowRun> runs, std::vector<TextRef>&& rows)
+{
+    pq::insertRuns(m_rows, runs, std::move(rows));
+}
+
+qsizetype TextStore::Contents::bytes() const
+{
+    qsizetype total = qsizetype(rows.size() * sizeof(TextRef));
+    for (const auto& block : blocks)
+        total += block->chars.size() * qsizetype(sizeof(QChar));
+    return total;
+}
+
+TextStore::Contents TextStore::takeAll()
+{
+    Contents contents{std::move(m_rows), std::move(m_blocks)};
+    m_rows = {};
+    m_blocks = {};
+    m_open = nullptr;
+    return contents;
+}
+
+void TextStore::putBack(Contents&& contents)
+{
+    const RowRun front{0, static_cast<int>(contents.rows.size())};
+    if (m_rows.empty())
+        m_rows = std::move(contents.rows);
+    else
+        insertRuns({&front, 1}, std::move(contents.rows));
+    m_blocks.insert(m_blocks.end(), std::make_move_iterator(contents.blocks.begin()),
+                    std::make_move_iterator(contents.blocks.end()));
+}
+
+void TextStore::dropBlocksFrom(size_t count)
+{
+    if (count >= m_blocks.size())
+        return;
+    for (size_t i = count; i < m_blocks.size(); ++i) {
+        if (m_blocks[i].get() == m_open)
+            m_open = nullptr;
+    }
+    m_blocks.resize(count);
 }
 
 void TextStore::clear()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/RowRuns.h"
+
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -34,6 +36,8 @@ struct TextBatch
 {
     // The batch's characters; texts are then added as spans of them.
     explicit TextBatch(QString chars);
+    // Texts in a block that other batches share: one large text split a slice at a time.
+    explicit TextBatch(std::shared_ptr<TextBlock> shared) : block(std::move(shared)) {}
     // Copies the texts into one block.
     static TextBatch of(const QList<QString>& texts);
 
@@ -65,9 +69,28 @@ public:
     void append(QStringView text, bool checked);
     void append(TextBatch&& batch);
     void reserve(qsizetype moreRows);
-    void erase(qsizetype row);
+    // Moves the rows of the joined runs out, in order, onto `removed` when given. The
+    // characters stay in their blocks, so rows taken out can be put back.
+    void eraseRuns(std::span<const RowRun> runs, std::vector<TextRef>* removed = nullptr);
+    // Puts rows taken out by eraseRuns back at the runs they held.
+    void insertRuns(std::span<const RowRun> runs, std::vector<TextRef>&& rows);
     // Drops every row and frees the blocks no other store shares.
     void clear();
+
+    // Every row and block, moved out without copying; the store is left empty.
+    struct Contents
+    {
+        std::vector<TextRef> rows;
+        std::vector<std::shared_ptr<TextBlock>> blocks;
+        qsizetype bytes() const; // what holding them costs
+    };
+    Contents takeAll();
+    // Puts contents that takeAll gave back in front of the rows held now.
+    void putBack(Contents&& contents);
+    // How many blocks the store holds; dropBlocksFrom frees those from `count` on, which
+    // the caller knows no row uses any more.
+    size_t blockCount() const { return m_blocks.size(); }
+    void dropBlocksFrom(size_t count);
 
     // Characters the store's blocks can hold, used or not.
     qsizetype heldCharacters() const;

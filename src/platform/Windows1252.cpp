@@ -12,17 +12,6 @@ constexpr std::array<char16_t, 32> kHighControls = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-int encodeChar(char16_t c)
-{
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return c;
-    for (size_t i = 0; i < kHighControls.size(); ++i) {
-        if (kHighControls[i] == c)
-            return static_cast<int>(0x80 + i);
-    }
-    return -1;
-}
-
 } // namespace
 
 QString decodeWindows1252(QByteArrayView bytes)
@@ -34,24 +23,6 @@ QString decodeWindows1252(QByteArrayView bytes)
             c = QChar(kHighControls[u - 0x80]);
     }
     return text;
-}
-
-qsizetype appendWindows1252(QStringView text, QByteArray& out)
-{
-    qsizetype replaced = 0;
-    const qsizetype start = out.size();
-    out.resize(start + text.size());
-    char* dst = out.data() + start;
-    for (const QChar ch : text) {
-        const char16_t u = ch.unicode();
-        int byte = u < 0x80 ? u : encodeChar(u);
-        if (byte < 0) {
-            byte = '?';
-            ++replaced;
-        }
-        *dst++ = static_cast<char>(byte);
-    }
-    return replaced;
 }
 
 } // namespace pq

@@ -20,4 +20,16 @@ ListPane& Workspace::pane(int number)
     }
 }
 
+UndoScope::UndoScope(Workspace& ws) : m_ws(ws)
+{
+    for (int pane = 1; pane <= 3; ++pane)
+        m_ws.pane(pane).beginCommand();
+}
+
+UndoScope::~UndoScope()
+{
+    for (int pane = 3; pane >= 1; --pane)
+        m_ws.pane(pane).endCommand();
+}
+
 } // namespace pq

@@ -63,4 +63,18 @@ struct Workspace
     ListPane& pane(int number);
 };
 
+// Marks one command or gesture as running on every pane for as long as it lives, so that
+// the changes it makes become undo steps (see PaneHistory).
+class UndoScope
+{
+public:
+    explicit UndoScope(Workspace& ws);
+    ~UndoScope();
+    UndoScope(const UndoScope&) = delete;
+    UndoScope& operator=(const UndoScope&) = delete;
+
+private:
+    Workspace& m_ws;
+};
+
 } // namespace pq

@@ -166,25 +166,32 @@ private slots:
         QCOMPARE(commaDelimited(f, f.ws->listView3), QByteArray("Smith, \"John\"\r\n"));
     }
 
-    void windows1252AndReplacedCharacters()
+    void writtenAsUtf8()
     {
         Fixture f;
-        // Every byte a list file can hold comes back unchanged.
+        // Every character a legacy list file can hold comes back, in UTF-8.
         QByteArray allBytes;
         for (int b = 0x20; b <= 0xFF; ++b)
             allBytes.append(static_cast<char>(b));
         f.ws->listView3.add(decodeWindows1252(allBytes), true);
-        QCOMPARE(commaDelimited(f, f.ws->listView3), allBytes + "\r\n");
+        QCOMPARE(commaDelimited(f, f.ws->listView3), decodeWindows1252(allBytes).toUtf8() + "\r\n");
 
+        // Widths count characters; an unpaired surrogate, which UTF-8 cannot hold, is
+        // written as U+FFFD and its line counted.
         f.ws->listView3.clear();
         f.ws->listView3.add(u"caf\u00e9 \u20ac"_s, true);
         f.ws->listView3.add(u"\u65e5\u672c"_s, true);
-        f.ws->listView3.add(u"a\u0100b"_s, true);
+        f.ws->listView3.add(u"a"_s + QChar(0xD800) + u"b"_s, true);
+        f.ws->listView3.add(QString(QChar(0xDC00)) + u"x"_s, true);
         QBuffer buffer;
         ResultFile file(buffer, kPath);
         QVERIFY(SaveListviewProperlySpaced(f.ws->listView3, file, nullptr, f.runtime));
-        QCOMPARE(buffer.data(),
-                 QByteArray("Results\t\r\ncaf\xe9 \x80 \t\r\n??     \t\r\na?b    \t\r\n"));
+        QCOMPARE(buffer.data(), QByteArray("Results\t\r\n"
+                                           "caf\xC3\xA9 \xE2\x82\xAC \t\r\n"
+                                           "\xE6\x97\xA5\xE6\x9C\xAC     \t\r\n"
+                                           "a\xEF\xBF\xBD"
+                                           "b    \t\r\n"
+                                           "\xEF\xBF\xBDx     \t\r\n"));
         QCOMPARE(file.linesWithReplacements(), 2);
         QVERIFY(f.host.messages.isEmpty()); // the writer only writes; the command tells
     }

@@ -113,24 +113,32 @@ private slots:
     {
         QTemporaryDir dir;
         Fixture f;
-        f.ws->listView3.add(u"caf\u00e9"_s, true);
-        f.ws->listView3.add(u"\u65e5\u672c"_s, true);
-        f.ws->listView3.add(u"a\u0100b"_s, true);
+        f.ws->listView3.add(u"caf\u00e9 \u65e5\u672c"_s, true);
+        f.ws->listView3.add(u"a"_s + QChar(0xD800) + u"b"_s, true);
+        f.ws->listView3.add(QString(QChar(0xDC00)), true);
         f.host.saveAnswers = {dir.filePath(u"r.txt"_s), dir.filePath(u"r.csv"_s)};
         PushButton8_Click(*f.ws);
         PushButton9_Click(*f.ws);
-        QCOMPARE(fileBytes(dir.filePath(u"r.csv"_s)), QByteArray("caf\xe9,\r\n??,\r\na?b\r\n"));
-        const QString told = u"2 items were written with \"?\" in place of characters that "
+        QCOMPARE(fileBytes(dir.filePath(u"r.csv"_s)),
+                 QByteArray("caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC,\r\na\xEF\xBF\xBD"
+                            "b,\r\n\xEF\xBF\xBD\r\n"));
+        const QString told = u"2 items were written with \"\uFFFD\" in place of characters that "
                              u"cannot be stored in the file."_s;
         QCOMPARE(f.host.messageTexts(), (QStringList{told, told}));
         QCOMPARE(f.host.messages.last().title, u"Pellicor"_s);
 
+        // Text UTF-8 holds needs no word at all.
         f.ws->listView3.remove(3);
+        f.ws->listView3.remove(2);
+        f.host.saveAnswers = {dir.filePath(u"fine.txt"_s)};
+        PushButton8_Click(*f.ws);
+        QCOMPARE(f.host.messages.size(), 2);
+        f.ws->listView3.add(QString(QChar(0xD83C)), true);
         f.host.saveAnswers = {dir.filePath(u"one.txt"_s)};
         PushButton8_Click(*f.ws);
         QCOMPARE(f.host.messages.last().text,
-                 u"1 item was written with \"?\" in place of characters that cannot be stored "
-                 u"in the file."_s);
+                 u"1 item was written with \"\uFFFD\" in place of characters that cannot be "
+                 u"stored in the file."_s);
     }
 
     void emptyResults()

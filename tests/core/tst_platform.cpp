@@ -7,6 +7,7 @@
 #include "platform/ProgressBar.h"
 
 #include <QAbstractItemModelTester>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -26,6 +27,11 @@ private slots:
     void paneSubItemsAndChecks();
     void paneModelStaysConsistentForViews();
     void paneTextsAreTheirOwn();
+    void viewsAreGivenTheStartOfLongItems();
+    void removingRunsMatchesOneByOne();
+    void selectionFollowsItsRows();
+    void rowToolTipsStayWithTheirRows();
+    void countAndNoteAreAnnounced();
     void progressBarForwardsOncePerDispatch();
     void trapReportsAndCarriesOn();
     void trapHaltsALoopWhoseEveryPassFails();
@@ -193,6 +199,134 @@ void PlatformTest::paneTextsAreTheirOwn()
     QCOMPARE(results.text(52), longText);
     QCOMPARE(results.text(53), u"tail"_s);
     QCOMPARE(results.text(1), u"item number 0"_s);
+}
+
+void PlatformTest::viewsAreGivenTheStartOfLongItems()
+{
+    ListPane pane;
+    pane.addColumn(u"Results"_s);
+    QString longText(3 * ListPane::kShownCharacters, u'x');
+    longText[ListPane::kShownCharacters - 1] = QChar(0xD83C); // a pair across the cut
+    longText[ListPane::kShownCharacters] = QChar(0xDF4E);
+    const QString shortText(ListPane::kShownCharacters, u'y');
+    pane.add(longText, true);
+    pane.add(shortText, true);
+    QCoreApplication::processEvents();
+    const QString shown = pane.data(pane.index(0, 0), Qt::DisplayRole).toString();
+    QCOMPARE(shown, longText.first(ListPane::kShownCharacters - 1) + u"\u2026"_s);
+    QCOMPARE(pane.data(pane.index(1, 0), Qt::DisplayRole).toString(), shortText);
+    // The item itself keeps every character.
+    QCOMPARE(pane.text(1), longText);
+    QCOMPARE(pane.view(1).size(), longText.size());
+}
+
+// Removing scattered runs in one pass, checked against removing the same rows one at a
+// time from the last back, with a model tester watching what views are told.
+void PlatformTest::removingRunsMatchesOneByOne()
+{
+    QRandomGenerator random(20261208);
+    for (int round = 0; round < 40; ++round) {
+        ListPane pane;
+        QAbstractItemModelTester tester(&pane,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        pane.addColumn(u"List 1"_s);
+        const int rows = 1 + random.bounded(60);
+        QStringList reference;
+        for (int i = 0; i < rows; ++i)
+            reference.append(u"row "_s + QString::number(i));
+        pane.addMany(reference.first(rows / 2));
+        QCoreApplication::processEvents(); // half of the rows shown, half still waiting
+        pane.addMany(reference.sliced(rows / 2));
+
+        std::vector<RowRun> runs;
+        QList<bool> removed(rows, false);
+        for (int k = random.bounded(5); k >= 0; --k) {
+            const int first = random.bounded(rows);
+            const int count = 1 + random.bounded(std::min(4, rows - first));
+            runs.push_back({first, count});
+            for (int r = first; r < first + count; ++r)
+                removed[r] = true;
+        }
+        for (int r = rows - 1; r >= 0; --r) {
+            if (removed[r])
+                reference.removeAt(r);
+        }
+        pane.removeRows(runs);
+        QCOMPARE(textsOf(pane), reference);
+        QCoreApplication::processEvents();
+        QCOMPARE(pane.rowCount(), pane.count());
+    }
+    ListPane pane;
+    fill(pane, {u"a"_s, u"b"_s});
+    QVERIFY_THROWS_EXCEPTION(AppError, pane.removeRows({{1, 2}}));
+    QCOMPARE(pane.count(), 2);
+}
+
+void PlatformTest::selectionFollowsItsRows()
+{
+    const std::vector<RowRun> selected{{1, 3}, {7, 2}};
+    QCOMPARE(runsAfterRemoval(selected, std::vector<RowRun>{{0, 1}, {2, 1}, {8, 5}}),
+             (std::vector<RowRun>{{0, 2}, {5, 1}}));
+    QCOMPARE(runsAfterInsertion(selected, std::vector<RowRun>{{0, 1}, {3, 2}}),
+             (std::vector<RowRun>{{2, 1}, {5, 2}, {10, 2}}));
+    QCOMPARE(joinedRuns({{5, 2}, {0, 1}, {1, 2}, {6, 4}, {3, 0}}),
+             (std::vector<RowRun>{{0, 3}, {5, 5}}));
+
+    ListPane pane;
+    fill(pane, {u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s});
+    QSignalSpy moved(&pane, &ListPane::selectionMoved);
+    pane.setSelection({{3, 2}, {1, 1}}, 2);
+    QCOMPARE(pane.selected(), 2);
+    pane.remove(1);
+    QCOMPARE(std::vector<RowRun>(pane.selection().begin(), pane.selection().end()),
+             (std::vector<RowRun>{{0, 1}, {2, 2}})); // still "b", "d" and "e"
+    QCOMPARE(pane.selected(), 1);
+    QCOMPARE(moved.count(), 1);
+    pane.setSelection({{1, 1}, {3, 1}}, 2);
+    pane.removeRows({{1, 1}, {3, 1}});
+    QVERIFY(pane.selection().empty());
+    QCOMPARE(pane.selected(), 0);
+    QCOMPARE(textsOf(pane), (QStringList{u"b"_s, u"d"_s}));
+}
+
+void PlatformTest::rowToolTipsStayWithTheirRows()
+{
+    ListPane pane;
+    pane.addColumn(u"Results"_s);
+    fill(pane, {u"a"_s, u"b"_s, u"c"_s});
+    pane.setRowToolTip(3, u"found as C"_s);
+    QCoreApplication::processEvents();
+    QCOMPARE(pane.data(pane.index(2, 0), Qt::ToolTipRole).toString(), u"found as C"_s);
+    QVERIFY(!pane.data(pane.index(0, 0), Qt::ToolTipRole).isValid());
+    pane.beginCommand();
+    pane.remove(1);
+    pane.add(u"d"_s);
+    pane.endCommand();
+    QCOMPARE(pane.rowToolTip(2), u"found as C"_s);
+    QCOMPARE(pane.rowToolTip(3), QString());
+    QVERIFY(pane.undo());
+    QCOMPARE(textsOf(pane), (QStringList{u"a"_s, u"b"_s, u"c"_s}));
+    QCOMPARE(pane.rowToolTip(3), u"found as C"_s);
+    QCOMPARE(pane.rowToolTip(1), QString());
+}
+
+void PlatformTest::countAndNoteAreAnnounced()
+{
+    ListPane pane;
+    QSignalSpy counts(&pane, &ListPane::countChanged);
+    QSignalSpy notes(&pane, &ListPane::headerNoteChanged);
+    for (int i = 0; i < 1000; ++i)
+        pane.add(QString::number(i));
+    pane.remove(1);
+    QCOMPARE(counts.count(), 0);
+    QCoreApplication::processEvents();
+    QCOMPARE(counts.count(), 1);
+    QCoreApplication::processEvents();
+    QCOMPARE(counts.count(), 1);
+    pane.setHeaderNote(u"ignoring case"_s);
+    pane.setHeaderNote(u"ignoring case"_s);
+    QCOMPARE(notes.count(), 1);
+    QCOMPARE(pane.headerNote(), u"ignoring case"_s);
 }
 
 void PlatformTest::progressBarForwardsOncePerDispatch()

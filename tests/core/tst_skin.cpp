@@ -62,6 +62,7 @@ private slots:
     void handFileLoadsWithItsHotSpot();
     void iconFileHasNoHotSpot();
     void hotSpotOutsideThePictureIsKeptInside();
+    void pointerFileThatIsAPipeIsRefused();
 };
 
 void SkinTest::rulesLeaveTheHourglassAlone()
@@ -197,6 +198,20 @@ void SkinTest::hotSpotOutsideThePictureIsKeptInside()
     ProgramFolder folder;
     folder.write(u"far.cur"_s, tinyPointerFile(2, 40000, 7));
     QCOMPARE(LoadPicture(folder.dir.filePath(u"far.cur"_s)).hotSpot, QPoint(1, 1));
+}
+
+void SkinTest::pointerFileThatIsAPipeIsRefused()
+{
+    // Opening a pipe for reading waits for a writer: start-up must not.
+    ProgramFolder folder;
+    const QString pipe = folder.dir.filePath(u"HAND-M.CUR"_s);
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    try {
+        LoadPicture(pipe);
+        QFAIL("a pipe was read as a picture");
+    } catch (const AppError& e) {
+        QCOMPARE(e.description(), u"Cannot open the picture: Not a regular file (a named pipe)"_s);
+    }
 }
 
 QTEST_MAIN(SkinTest)

@@ -57,6 +57,7 @@ public:
     void showSave(CommonDialog& dialog) override;
     bool clearClipboard() override;
     bool setClipboardText(const QString& text) override;
+    QString clipboardText() override { return clipboard; }
     void openInBrowser(const QString& address) override;
     double timer() override { return clock; }
     void randomize(double seed) override { seeds.append(seed); }

@@ -1,0 +1,199 @@
+// The whole job of a user who has two lists in files and wants the items of the first
+// that are in the second, saved: both files loaded through the "Load List From Text File"
+// buttons, "Start Comparing and Finding Matches", "Save As Comma Delimited", in the real
+// (offscreen) window; against a Python set one-liner doing the same job on the same files
+// in the same run, whose file ours must equal; then the copy and the text file. Line
+// counts a side as arguments (default 1,000,000): at 10x the lines each phase may take
+// at most 12x as long.
+#include "BenchSupport.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+
+using namespace pq;
+using namespace pq::bench;
+
+namespace {
+
+constexpr int kRuns = 3;
+constexpr double kTargetRatio = 0.7;
+
+// List 1's lines that occur in List 2, in List 1's order, joined as the comma-delimited
+// file joins them.
+const char kPythonJob[] =
+    "import sys\n"
+    "a = open(sys.argv[1], 'rb').read().split(b'\\n')[:-1]\n"
+    "s = set(open(sys.argv[2], 'rb').read().split(b'\\n')[:-1])\n"
+    "r = [x for x in a if x in s]\n"
+    "open(sys.argv[3], 'wb').write(b',\\r\\n'.join(r) + (b'\\r\\n' if r else b''))\n";
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+struct Phases
+{
+    double load1 = 0;
+    double load2 = 0;
+    double compare = 0;
+    double copy = 0;
+    double saveText = 0;
+    double saveComma = 0;
+    qint64 longestGapMs = 0;
+    // The job the Python one-liner does: both loads, the comparison, the comma file.
+    double job() const { return load1 + load2 + compare + saveComma; }
+};
+
+double click(QPushButton* button)
+{
+    return timeSeconds([&] {
+        button->click();
+        QCoreApplication::processEvents();
+    });
+}
+
+struct SizeRun
+{
+    int lines = 0;
+    int results = 0;
+    double python = 0;
+    Phases ours;
+    bool same = false;
+};
+
+// One size: the files, Python's best of three, and our best of three whole jobs, each
+// followed by the copy and the text file (not part of Python's job, timed alike).
+SizeRun runSize(BenchWindow& window, const QTemporaryDir& dir, int lines)
+{
+    SizeRun size;
+    size.lines = lines;
+    const QString list1 = dir.filePath(QStringLiteral("list1.txt"));
+    const QString list2 = dir.filePath(QStringLiteral("list2.txt"));
+    const QString script = dir.filePath(QStringLiteral("job.py"));
+    const QString pythonOut = dir.filePath(QStringLiteral("python.csv"));
+    const QString ours = dir.filePath(QStringLiteral("ours.csv"));
+    QFile job(script);
+    if (!writeComparisonLists(lines, list1, list2) || !job.open(QIODevice::WriteOnly) ||
+        job.write(kPythonJob) <= 0)
+        return size;
+    job.close();
+    runTool(QStringLiteral("cat '%1' '%2' >/dev/null").arg(list1, list2)); // in the page cache
+    size.python = 1e9;
+    for (int run = 0; run < kRuns; ++run) {
+        const ToolRun tool = runTool(
+            QStringLiteral("python3 '%1' '%2' '%3' '%4'").arg(script, list1, list2, pythonOut));
+        size.python = std::min(size.python, tool.seconds);
+    }
+
+    Workspace& ws = window.ws();
+    const auto button = [&](const char* name) {
+        return window.form.button(QString::fromLatin1(name));
+    };
+    double bestJob = 1e9;
+    for (int run = 0; run < kRuns; ++run) {
+        ws.listView1.clear();
+        ws.listView2.clear();
+        ws.listView3.clear();
+        QFile::remove(ours);
+        QCoreApplication::processEvents();
+        window.pump.resetLongestGap();
+        Phases phases;
+        window.host.chosenFile = list1;
+        phases.load1 = click(button("PushButton3"));
+        window.host.chosenFile = list2;
+        phases.load2 = click(button("PushButton2"));
+        phases.compare = click(button("PushButton11"));
+        window.host.savePath = ours;
+        phases.saveComma = click(button("PushButton9"));
+        phases.copy = click(button("PushButton6"));
+        window.host.savePath = dir.filePath(QStringLiteral("ours.txt"));
+        phases.saveText = click(button("PushButton8"));
+        phases.longestGapMs = window.pump.longestGapMs();
+        if (phases.job() < bestJob) {
+            bestJob = phases.job();
+            size.ours = phases;
+        }
+    }
+    size.results = ws.listView3.count();
+    size.same = readAll(ours) == readAll(pythonOut) && QFile(ours).size() > 0;
+    for (const QString& file : {list1, list2, pythonOut, ours})
+        QFile::remove(file);
+    return size;
+}
+
+void printSize(const SizeRun& size)
+{
+    const Phases& p = size.ours;
+    std::printf("%9d lines a side, %d results: python %.3f s; ours %.3f s (x%.3f of python) = "
+                "load %.3f + %.3f, compare %.3f, comma file %.3f; copy %.3f, text file %.3f; "
+                "longest gap %lld ms; same bytes as python: %s\n",
+                size.lines, size.results, size.python, p.job(), p.job() / size.python, p.load1,
+                p.load2, p.compare, p.saveComma, p.copy, p.saveText,
+                static_cast<long long>(p.longestGapMs), size.same ? "yes" : "NO");
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QList<int> sizes;
+    for (int i = 1; i < argc; ++i) {
+        if (const int lines = QByteArray(argv[i]).toInt(); lines > 0)
+            sizes.append(lines);
+    }
+    if (sizes.isEmpty())
+        sizes = {1000000};
+    std::sort(sizes.begin(), sizes.end()); // the peak memory is then the largest size's
+    BenchApp app(argc, argv);
+    QTemporaryDir dir;
+    BenchWindow window;
+    QList<SizeRun> runs;
+    bool allSame = true;
+    for (const int lines : sizes) {
+        runs.append(runSize(window, dir, lines));
+        printSize(runs.last());
+        allSame &= runs.last().same;
+    }
+    bool met = true;
+    for (const SizeRun& size : runs) {
+        const double ratio = size.ours.job() / size.python;
+        const bool jobMet = size.lines != 1000000 || ratio <= kTargetRatio;
+        const bool gapMet = size.ours.longestGapMs < 50;
+        met &= jobMet && gapMet;
+        std::printf("%9d: whole job x%.3f of python (target <= %.2f at 1,000,000): %s; longest "
+                    "gap %lld ms (target < 50): %s\n",
+                    size.lines, ratio, kTargetRatio, jobMet ? "met" : "NOT MET",
+                    static_cast<long long>(size.ours.longestGapMs), gapMet ? "met" : "NOT MET");
+    }
+    // Linear growth: each phase at ten times the lines takes at most twelve times as long.
+    for (qsizetype i = 1; i < runs.size(); ++i) {
+        const SizeRun& small = runs.at(i - 1);
+        const SizeRun& large = runs.at(i);
+        if (large.lines != small.lines * 10 || small.lines < 1000000)
+            continue; // below a million lines everything fits the caches: no fair measure
+        const Phases& a = small.ours;
+        const Phases& b = large.ours;
+        const double factors[] = {b.load1 / a.load1,       b.load2 / a.load2,
+                                  b.compare / a.compare,   b.copy / a.copy,
+                                  b.saveText / a.saveText, b.saveComma / a.saveComma};
+        const double worst = *std::max_element(std::begin(factors), std::end(factors));
+        met &= worst <= 12;
+        std::printf("%d -> %d lines: load x%.1f, x%.1f, compare x%.1f, copy x%.1f, text file "
+                    "x%.1f, comma file x%.1f (target each <= 12): %s\n",
+                    small.lines, large.lines, factors[0], factors[1], factors[2], factors[3],
+                    factors[4], factors[5], worst <= 12 ? "met" : "NOT MET");
+    }
+    const double peakGiB = peakMemoryMiB() / 1024.0;
+    std::printf("peak memory, largest size: %.2f GiB (target < 3 at 10,000,000): %s\n", peakGiB,
+                sizes.last() < 10000000 || peakGiB < 3 ? "met" : "NOT MET");
+    std::printf("all: %s\n", met ? "met" : "NOT MET");
+    return allSame && window.host.errorReports == 0 ? 0 : 1;
+}

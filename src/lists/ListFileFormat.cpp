@@ -1,0 +1,152 @@
+#include "lists/ListFileFormat.h"
+
+#include <cstring>
+
+namespace pq {
+
+namespace {
+
+// How many times `byte` stands in the bytes from `from` to `end`.
+qsizetype countBytes(const char* data, qsizetype from, qsizetype end, char byte)
+{
+    qsizetype count = 0;
+    const char* at = data + from;
+    const char* const stop = data + end;
+    while ((at = static_cast<const char*>(std::memchr(at, byte, size_t(stop - at))))) {
+        ++count;
+        ++at;
+    }
+    return count;
+}
+
+// How many UTF-16 units from `from` to `end` (both at unit boundaries) are `ascii`; `low`
+// is where a unit's low byte stands in it. Found by the byte, which is quick, and then
+// checked in its unit.
+qsizetype countUnits(const char* data, qsizetype from, qsizetype end, qsizetype low, char ascii)
+{
+    qsizetype count = 0;
+    const char* at = data + from;
+    const char* const stop = data + end;
+    while ((at = static_cast<const char*>(std::memchr(at, ascii, size_t(stop - at))))) {
+        const qsizetype offset = at - data - low;
+        if ((offset - from) % 2 == 0 && data[offset + 1 - low] == 0)
+            ++count;
+        ++at;
+    }
+    return count;
+}
+
+// Where a UTF-8 check may stop without cutting a character: before the last lead byte of
+// an unfinished sequence at the end.
+qsizetype characterBoundaryBefore(QByteArrayView bytes, qsizetype end)
+{
+    qsizetype at = end;
+    for (int back = 0; back < 4 && at > 0; ++back) {
+        const auto byte = static_cast<unsigned char>(bytes[at - 1]);
+        if ((byte & 0xC0) != 0x80)
+            return byte < 0x80 ? at : at - 1;
+        --at;
+    }
+    return end;
+}
+
+} // namespace
+
+void ListFileScan::add(QByteArrayView bytes)
+{
+    if (!m_decided && bytes.size() >= 3)
+        decide(bytes);
+    if (!m_decided)
+        return;
+    const qsizetype units = unitBytes(m_format.encoding);
+    const qsizetype whole =
+        m_format.markBytes + (bytes.size() - m_format.markBytes) / units * units;
+    countLineEnds(bytes, whole);
+    if (m_format.encoding == ListFileEncoding::Utf8)
+        validate(bytes, characterBoundaryBefore(bytes, bytes.size()));
+}
+
+ListFileFormat ListFileScan::finish(QByteArrayView bytes)
+{
+    if (!m_decided)
+        decide(bytes);
+    const qsizetype units = unitBytes(m_format.encoding);
+    countLineEnds(bytes, m_format.markBytes + (bytes.size() - m_format.markBytes) / units * units);
+    if (m_format.encoding == ListFileEncoding::Utf8) {
+        validate(bytes, bytes.size());
+        // Without a mark, only a file that is UTF-8 as a whole is read as UTF-8.
+        if (!m_format.validUtf8 && m_format.markBytes == 0)
+            m_format.encoding = ListFileEncoding::Legacy;
+    }
+    m_format.unixLines = m_crs == 0 && m_lfs > 0;
+    m_format.items = countItems(bytes);
+    return m_format;
+}
+
+void ListFileScan::decide(QByteArrayView bytes)
+{
+    m_decided = true;
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        m_format.markBytes = 3;
+    } else if (bytes.startsWith("\xFF\xFE")) {
+        m_format.encoding = ListFileEncoding::Utf16LE;
+        m_format.markBytes = 2;
+    } else if (bytes.startsWith("\xFE\xFF")) {
+        m_format.encoding = ListFileEncoding::Utf16BE;
+        m_format.markBytes = 2;
+    }
+    m_counted = m_validated = m_format.markBytes;
+}
+
+void ListFileScan::countLineEnds(QByteArrayView bytes, qsizetype end)
+{
+    if (end <= m_counted)
+        return;
+    const char* data = bytes.data();
+    if (unitBytes(m_format.encoding) == 1) {
+        m_crs += countBytes(data, m_counted, end, '\r');
+        m_lfs += countBytes(data, m_counted, end, '\n');
+    } else {
+        const qsizetype low = m_format.encoding == ListFileEncoding::Utf16LE ? 0 : 1;
+        m_crs += countUnits(data, m_counted, end, low, '\r');
+        m_lfs += countUnits(data, m_counted, end, low, '\n');
+    }
+    m_counted = end;
+}
+
+void ListFileScan::validate(QByteArrayView bytes, qsizetype end)
+{
+    if (end <= m_validated)
+        return;
+    if (m_format.validUtf8)
+        m_format.validUtf8 = bytes.sliced(m_validated, end - m_validated).isValidUtf8();
+    m_validated = end;
+}
+
+qsizetype ListFileScan::countItems(QByteArrayView bytes) const
+{
+    const qsizetype content = bytes.size() - m_format.markBytes;
+    if (content <= 0)
+        return 0;
+    const qsizetype units = unitBytes(m_format.encoding);
+    // A UTF-16 file cut off in the middle of a unit ends in a character, not a line end.
+    if (content % units != 0)
+        return (m_format.unixLines ? m_lfs : m_crs) + 1;
+    const auto unitAt = [&](qsizetype fromEnd) -> char {
+        const qsizetype at = bytes.size() - fromEnd * units;
+        if (at < m_format.markBytes)
+            return 0;
+        if (units == 1)
+            return bytes[at];
+        const bool le = m_format.encoding == ListFileEncoding::Utf16LE;
+        const char high = le ? bytes[at + 1] : bytes[at];
+        return high == 0 ? (le ? bytes[at] : bytes[at + 1]) : char(1);
+    };
+    const char last = unitAt(1);
+    if (m_format.unixLines)
+        return m_lfs + (last == '\n' ? 0 : 1);
+    const bool lineEndLast = last == '\r' || (last == '\n' && unitAt(2) == '\r');
+    return m_crs + (lineEndLast ? 0 : 1);
+}
+
+} // namespace pq

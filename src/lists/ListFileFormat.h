@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArrayView>
+
+namespace pq {
+
+enum class ListFileEncoding { Utf8, Utf16LE, Utf16BE, Legacy };
+
+// How a list file's bytes are to be read, chosen from the bytes themselves:
+// a UTF-8 or UTF-16 byte-order mark; otherwise UTF-8 when the whole file is valid UTF-8;
+// otherwise the legacy code page. A file with no CR at all but an LF is a Unix text file,
+// whose LFs end the items; in every other file CR LF or a lone CR does.
+struct ListFileFormat
+{
+    ListFileEncoding encoding = ListFileEncoding::Utf8;
+    qsizetype markBytes = 0;
+    bool unixLines = false;
+    bool validUtf8 = true; // for UTF-8: whether the bytes after the mark are valid
+    qsizetype items = 0;
+};
+
+// Looks at a list file's bytes block by block as they are read, so that the format is
+// known as soon as the last block is in without another pass over the file.
+class ListFileScan
+{
+public:
+    // `bytes` are all the file's bytes read so far; what is new since the last call is
+    // looked at.
+    void add(QByteArrayView bytes);
+    // The format of the whole file, once every byte was added.
+    ListFileFormat finish(QByteArrayView bytes);
+
+private:
+    void decide(QByteArrayView bytes);
+    void countLineEnds(QByteArrayView bytes, qsizetype end);
+    void validate(QByteArrayView bytes, qsizetype end);
+    qsizetype countItems(QByteArrayView bytes) const;
+
+    bool m_decided = false;
+    ListFileFormat m_format;
+    qsizetype m_counted = 0;   // bytes looked at for line ends
+    qsizetype m_validated = 0; // bytes checked as UTF-8
+    qsizetype m_crs = 0;
+    qsizetype m_lfs = 0;
+};
+
+// The size of a code unit of the encoding, in bytes.
+inline qsizetype unitBytes(ListFileEncoding encoding)
+{
+    return encoding == ListFileEncoding::Utf16LE || encoding == ListFileEncoding::Utf16BE ? 2 : 1;
+}
+
+} // namespace pq
