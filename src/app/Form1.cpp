@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 
+#include "app/CompareMenu.h"
 #include "app/ListPaneView.h"
 #include "app/ProgressBarView.h"
 #include "app/QtHost.h"
@@ -116,6 +117,9 @@ void Form1::createControls()
               PushButton4_Click);
     addButton(u"PushButton11"_s, u"Start Comparing and Finding Matches"_s, {8040, 120, 7800, 405},
               5, PushButton11_Click);
+    m_compareMenu = new CompareMenu(
+        *m_ws, [this](const std::function<void()>& command) { runCommand(command); },
+        m_buttons.value(u"PushButton11"_s));
     addButton(u"PushButton8"_s, u"Save Results As Text File"_s, {8040, 4950, 3840, 405}, 2,
               PushButton8_Click);
     addButton(u"PushButton9"_s, u"Save As Comma Delimited"_s, {12000, 4950, 3840, 405}, 3,

@@ -15,6 +15,7 @@ class QPushButton;
 
 namespace pq {
 
+class CompareMenu;
 class ListPaneView;
 class QtHost;
 class ProgressBarView;
@@ -36,6 +37,7 @@ public:
     QPushButton* button(const QString& name) const;
     ListPaneView* pane(int number) const;
     ProgressBarView* progressBar() const { return m_progress; }
+    CompareMenu* compareMenu() const { return m_compareMenu; }
     // A new context menu of a pane, which the caller owns: each entry does what its button
     // or key does.
     QMenu* paneMenu(int number);
@@ -75,6 +77,7 @@ private:
     QHash<QString, QPushButton*> m_buttons;
     ListPaneView* m_panes[3] = {};
     ProgressBarView* m_progress = nullptr;
+    CompareMenu* m_compareMenu = nullptr;
     QMap<int, QWidget*> m_tabOrder;
 };
 

@@ -1,50 +1,108 @@
 #include "match/MatchFinder.h"
 
-#include "match/TextIndex.h"
+#include "match/Comparison.h"
 #include "platform/EventPump.h"
 #include "platform/Runtime.h"
 #include "platform/Trap.h"
 #include "platform/Workspace.h"
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace pq {
 
 namespace {
 
-// An index of List 2 that follows its changes: rebuilt whenever List 2 changed since the
-// last build, so a run always looks at the pane's current content.
-class List2Index
+// The index of the list a run does not walk, following its changes: rebuilt whenever that
+// list changed since the last build, so a run always looks at the pane's current content.
+class RunIndex
 {
 public:
-    List2Index(const ListPane& list2, Runtime& runtime) : m_list2(list2), m_runtime(runtime) {}
-
-    // Brings the index up to date; yields while it builds.
-    void refresh()
+    RunIndex(const ListPane& list, Runtime& runtime, CompareOptions options, Comparison comparison)
+        : m_list(list), m_runtime(runtime), m_index(options, comparison)
     {
-        while (!m_built || m_revision != m_list2.revision()) {
-            m_revision = m_list2.revision();
-            m_built = m_index.build(m_list2.texts(), [&] {
-                m_runtime.yield();
-                return m_revision == m_list2.revision();
-            });
-        }
     }
 
-    // Whether `text` occurs among the first `bound` items of List 2; needs a fresh index.
-    bool contains(QStringView text, int bound) const
+    // Brings the index up to date; yields while it builds.
+    const ListIndex& refresh()
     {
-        const int first = m_index.firstPosition(text);
-        return first != 0 && first <= bound;
+        while (!m_built || m_revision != m_list.revision()) {
+            m_revision = m_list.revision();
+            m_built = m_index.build(m_list.texts(), [&] {
+                m_runtime.yield();
+                return m_revision == m_list.revision();
+            });
+            m_builds += m_built ? 1 : 0;
+        }
+        return m_index;
+    }
+    // The index as the last refresh left it.
+    const ListIndex& refreshed() const { return m_index; }
+    // How many times the index was built: it changes whenever the index does.
+    quint64 builds() const { return m_builds; }
+
+private:
+    const ListPane& m_list;
+    Runtime& m_runtime;
+    ListIndex m_index;
+    quint64 m_revision = 0;
+    quint64 m_builds = 0;
+    bool m_built = false;
+};
+
+// Verdicts on the walked list's items, judged a block ahead and kept while they hold: while
+// neither list changed and the bound stayed the same.
+class VerdictsAhead
+{
+public:
+    static constexpr int kBlockItems = 256;
+
+    // The verdict on item `i` of `walked`; `a` is its text as the run read it, and
+    // `aIsCurrent` whether the list held it at `i` ever since.
+    Verdict verdictOn(int i, const QString& a, bool aIsCurrent, const ListPane& walked,
+                      const RunIndex& index, int bound)
+    {
+        if (!aIsCurrent) {
+            m_first = 0;
+            return judge(a, index.refreshed(), bound, m_room);
+        }
+        const bool holds = m_first > 0 && i >= m_first && i < m_first + int(m_verdicts.size()) &&
+                           m_revision == walked.revision() && m_builds == index.builds() &&
+                           m_bound == bound;
+        if (!holds) {
+            const int items = std::min(kBlockItems, walked.count() - i + 1);
+            judgeBlock(walked.texts().subspan(size_t(i - 1), size_t(items)), index.refreshed(),
+                       bound, m_room, m_verdicts);
+            m_first = i;
+            m_revision = walked.revision();
+            m_builds = index.builds();
+            m_bound = bound;
+        }
+        return m_verdicts[size_t(i - m_first)];
     }
 
 private:
-    const ListPane& m_list2;
-    Runtime& m_runtime;
-    TextIndex m_index;
+    JudgingRoom m_room;
+    std::vector<Verdict> m_verdicts;
+    int m_first = 0; // the position of the first verdict; 0: none held
     quint64 m_revision = 0;
-    bool m_built = false;
+    quint64 m_builds = 0;
+    int m_bound = 0;
 };
+
+// Copies the text into `buffer`, reusing its room.
+void copyInto(QString& buffer, QStringView text)
+{
+    buffer.resize(text.size());
+    std::copy(text.begin(), text.end(), buffer.begin());
+}
+
+// Whether an item is a result even when the other list is empty: nothing is in it then.
+bool missingCounts(Comparison comparison)
+{
+    return comparison == Comparison::NotIn || comparison == Comparison::List2NotInList1;
+}
 
 } // namespace
 
@@ -63,45 +121,60 @@ QString FileNamePart(QStringView text)
 
 void PushButton11_Click(Workspace& ws)
 {
+    compareLists(ws, Comparison::AlsoIn);
+}
+
+void compareLists(Workspace& ws, Comparison comparison)
+{
     Runtime& runtime = ws.runtime;
     Trap trap(runtime.errors(), QStringLiteral("Form1.PushButton11_Click"));
-    const ListPane& list1 = ws.listView1;
-    const ListPane& list2 = ws.listView2;
+    const ListPane& walked = walksList2(comparison) ? ws.listView2 : ws.listView1;
+    const ListPane& other = walksList2(comparison) ? ws.listView1 : ws.listView2;
+    const CompareOptions options = ws.compareOptions;
     ProgressBar& bar = ws.progressBar1;
-    List2Index index(list2, runtime);
+    RunIndex index(other, runtime, options, comparison);
+    VerdictsAhead ahead;
+    TextSet appended; // the keys of this run's results, for "Each Result Once"
+    QString a;        // a copy: the commands that run while the run yields may change the list
 
     trap.step(100, [&] { runtime.yield(); });
-    const int count1 = list1.count(); // [102]
-    // List 1 may shrink while the run yields: the run then ends where the list ends.
-    const auto stillInList1 = [&](int i) { return i <= list1.count(); };
+    const int count1 = walked.count(); // [102]
+    // The walked list may shrink while the run yields: the run then ends where it ends.
+    const auto stillWalked = [&](int i) { return i <= walked.count(); };
     for (int i = 1; i <= count1 && !trap.halted(); ++i) {
         trap.loopStep(104, [&] { runtime.yield(); });
-        if (!stillInList1(i))
+        if (!stillWalked(i))
             break;
-        trap.loopStep(106, [&] { bar.setValue(progressPercent(i, list1.count())); });
-        const int count2 = list2.count(); // [108]
-        if (count2 <= 0)
+        trap.loopStep(106, [&] { bar.setValue(progressPercent(i, walked.count())); });
+        const int count2 = other.count(); // [108]
+        if (count2 <= 0 && !missingCounts(comparison))
             continue;
         trap.loopStep(110, [&] { runtime.yield(); });
-        if (!stillInList1(i))
+        if (!stillWalked(i))
             break;
-        QString a; // a copy: the commands that run while the run yields may change List 1
+        std::optional<quint64> readAt; // the walked list's revision when `a` was read
         trap.loopStep(112, [&] {
-            a = list1.text(i);
+            copyInto(a, walked.view(i));
+            readAt = walked.revision();
             // The caption only shows when the window repaints, so it is built only then.
             if (runtime.pump().dispatchDue())
                 bar.setText(u"Processing: " + FileNamePart(a));
             runtime.yield();
         });
-        if (!stillInList1(i))
+        if (!stillWalked(i))
             break;
-        bool found = false;
+        Verdict verdict;
         trap.loopStep(116, [&] {
             index.refresh();
-            found = index.contains(a, std::min(count2, list2.count()));
+            verdict = ahead.verdictOn(i, a, readAt == walked.revision(), walked, index,
+                                      std::min(count2, other.count()));
         });
-        if (found)
-            trap.loopStep(118, [&] { ws.listView3.add(a, true); });
+        if (verdict.append) {
+            trap.loopStep(118, [&] {
+                if (!options.eachResultOnce || appended.insert(verdict.key, verdict.keyHash))
+                    ws.listView3.add(a, true); // verdict.explanation is the row's tool tip
+            });
+        }
     }
     ws.mousePointer.setValue(MousePointer::Default); // [122]
     bar.setValue(0);                                 // [124]

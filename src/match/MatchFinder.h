@@ -1,5 +1,7 @@
 #pragma once
 
+#include "match/Comparison.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -15,7 +17,13 @@ QString FileNamePart(QStringView text);
 int progressPercent(int i, int count);
 
 // "Start Comparing and Finding Matches": appends to Results, in List 1 order, every
-// List 1 item whose exact text occurs in List 2.
+// List 1 item whose text occurs in List 2, compared as the options say; with every option
+// off, by exact text.
 void PushButton11_Click(Workspace& ws);
+
+// Appends to Results, in the order of the list it walks, the items that answer the
+// question, compared as the workspace's options were when it started. It reports, yields,
+// shows progress and ends as the start button does; progress runs over the walked list.
+void compareLists(Workspace& ws, Comparison comparison);
 
 } // namespace pq

@@ -2,20 +2,95 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 namespace pq {
 
 namespace {
 
-uint32_t hashOf(QStringView text)
+using Slot = TextIndex::Slot;
+
+constexpr size_t kArenaBlockCharacters = size_t(1) << 18;
+
+// The slot that holds `text`, or the empty slot where it would go.
+size_t slotOf(const std::vector<Slot>& table, size_t mask, uint32_t hash, QStringView text,
+              std::span<const TextRef> texts)
 {
-    const size_t h = qHash(text, 0x9e3779b9u);
-    return static_cast<uint32_t>(h ^ (h >> 32));
+    size_t at = hash & mask;
+    while (true) {
+        const Slot& slot = table[at];
+        if (slot.position == 0 ||
+            (slot.hash == hash && texts[size_t(slot.position - 1)].view() == text))
+            return at;
+        at = (at + 1) & mask;
+    }
 }
 
-// How many texts go into the index between two pauses.
-constexpr size_t kPauseEvery = 4096;
+// A table size with room for `count` texts at most half full.
+size_t capacityFor(size_t count)
+{
+    size_t capacity = 16;
+    while (capacity < count * 2)
+        capacity *= 2;
+    return capacity;
+}
+
+bool isPartOf(QStringView part, QStringView text)
+{
+    return part.isEmpty() ||
+           (part.data() >= text.data() && part.data() + part.size() <= text.data() + text.size());
+}
+
+TextRef refTo(QStringView text)
+{
+    TextRef ref;
+    ref.size = static_cast<quint32>(text.size());
+    if (!text.isEmpty())
+        ref.data = reinterpret_cast<const char16_t*>(text.data());
+    return ref;
+}
 
 } // namespace
+
+QStringView TextArena::keep(QStringView text)
+{
+    const size_t size = static_cast<size_t>(text.size());
+    if (size == 0)
+        return {};
+    if (m_room < size) {
+        m_room = std::max(size, kArenaBlockCharacters);
+        m_blocks.push_back(std::make_unique_for_overwrite<char16_t[]>(m_room));
+        m_free = m_blocks.back().get();
+        if (m_blocks.size() == 1)
+            m_firstBlockSize = m_room;
+    }
+    char16_t* const at = m_free;
+    std::copy(text.utf16(), text.utf16() + size, at);
+    m_free += size;
+    m_room -= size;
+    return QStringView(at, text.size());
+}
+
+QStringView TextArena::keepUnlessPartOf(QStringView key, QStringView text)
+{
+    return isPartOf(key, text) ? key : keep(key);
+}
+
+void TextArena::clear()
+{
+    m_blocks.clear();
+    m_free = nullptr;
+    m_room = 0;
+}
+
+void TextArena::rewind()
+{
+    if (m_blocks.empty())
+        return;
+    m_blocks.resize(1);
+    m_free = m_blocks.front().get();
+    m_room = m_firstBlockSize;
+}
 
 void TextIndex::reset()
 {
@@ -28,49 +103,97 @@ void TextIndex::reset()
 bool TextIndex::build(std::span<const TextRef> texts, const std::function<bool()>& pause)
 {
     reset();
-    size_t capacity = 16;
-    while (capacity < texts.size() * 2)
-        capacity *= 2;
-    m_slots.assign(capacity, Slot{});
-    m_mask = capacity - 1;
+    m_slots.assign(capacityFor(texts.size()), Slot{});
+    m_mask = m_slots.size() - 1;
     m_texts = texts;
 
     for (size_t i = 0; i < texts.size(); ++i) {
-        if (pause && i % kPauseEvery == kPauseEvery - 1 && !pause()) {
+        if (pause && i % kTextsBetweenPauses == kTextsBetweenPauses - 1 && !pause()) {
             reset();
             return false;
         }
         const QStringView text = texts[i].view();
-        const uint32_t hash = hashOf(text);
-        size_t at = hash & m_mask;
-        while (true) {
-            Slot& slot = m_slots[at];
-            if (slot.position == 0) {
-                slot = Slot{hash, static_cast<int32_t>(i + 1)};
-                break;
-            }
-            if (slot.hash == hash && texts[size_t(slot.position - 1)].view() == text)
-                break; // keep the first occurrence
-            at = (at + 1) & m_mask;
-        }
+        const uint32_t hash = TextIndex::hashOf(text);
+        Slot& slot = m_slots[slotOf(m_slots, m_mask, hash, text, m_texts)];
+        if (slot.position == 0) // else keep the first occurrence
+            slot = Slot{hash, static_cast<int32_t>(i + 1)};
     }
     return true;
 }
 
-int TextIndex::firstPosition(QStringView text) const
+uint32_t TextIndex::hashOf(QStringView text)
+{
+    const size_t h = qHash(text, 0x9e3779b9u);
+    return static_cast<uint32_t>(h ^ (h >> 32));
+}
+
+int TextIndex::firstPosition(QStringView text, uint32_t hash) const
 {
     if (m_slots.empty())
         return 0;
-    const uint32_t hash = hashOf(text);
-    size_t at = hash & m_mask;
-    while (true) {
-        const Slot& slot = m_slots[at];
-        if (slot.position == 0)
-            return 0;
-        if (slot.hash == hash && m_texts[size_t(slot.position - 1)].view() == text)
-            return slot.position;
-        at = (at + 1) & m_mask;
+    return m_slots[slotOf(m_slots, m_mask, hash, text, m_texts)].position;
+}
+
+void TextIndex::prefetch(uint32_t hash) const
+{
+    if (!m_slots.empty())
+        __builtin_prefetch(&m_slots[hash & m_mask]);
+}
+
+void KeyedIndex::reset()
+{
+    std::vector<TextRef>().swap(m_keys);
+    m_chars.clear();
+}
+
+bool KeyedIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
+                       const std::function<bool()>& pause)
+{
+    reset();
+    if (!keyOf)
+        return m_index.build(texts, pause);
+    m_keys.reserve(texts.size());
+    for (size_t i = 0; i < texts.size(); ++i) {
+        if (pause && i % kTextsBetweenPauses == kTextsBetweenPauses - 1 && !pause()) {
+            reset();
+            return false;
+        }
+        const QStringView text = texts[i].view();
+        const QStringView key = keyOf(text);
+        m_keys.push_back(refTo(m_chars.keepUnlessPartOf(key, text)));
     }
+    if (m_index.build(m_keys, pause))
+        return true;
+    reset();
+    return false;
+}
+
+bool TextSet::insert(QStringView text, uint32_t hash)
+{
+    if (m_slots.size() < capacityFor(m_texts.size() + 1))
+        grow();
+    Slot& slot = m_slots[slotOf(m_slots, m_mask, hash, text, m_texts)];
+    if (slot.position != 0)
+        return false;
+    m_texts.push_back(refTo(m_chars.keep(text)));
+    slot = Slot{hash, static_cast<int32_t>(m_texts.size())};
+    return true;
+}
+
+void TextSet::grow()
+{
+    std::vector<Slot> table(capacityFor(m_texts.size() + 1));
+    const size_t mask = table.size() - 1;
+    for (const Slot& slot : m_slots) {
+        if (slot.position == 0)
+            continue;
+        size_t at = slot.hash & mask;
+        while (table[at].position != 0)
+            at = (at + 1) & mask;
+        table[at] = slot;
+    }
+    m_slots = std::move(table);
+    m_mask = mask;
 }
 
 } // namespace pq

@@ -6,10 +6,33 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <vector>
 
 namespace pq {
+
+// How many texts an index takes in between two pauses of its build.
+constexpr size_t kTextsBetweenPauses = 4096;
+
+// Characters of texts made on the way (keys), kept in blocks that never move.
+class TextArena
+{
+public:
+    // A copy of the text that lives as long as the arena, or until `clear` or `rewind`.
+    QStringView keep(QStringView text);
+    // `key` itself when it is a part of `text`, else a copy of it.
+    QStringView keepUnlessPartOf(QStringView key, QStringView text);
+    void clear();
+    // Forgets every text kept, but keeps the room of the first block for new ones.
+    void rewind();
+
+private:
+    std::vector<std::unique_ptr<char16_t[]>> m_blocks;
+    size_t m_firstBlockSize = 0;
+    char16_t* m_free = nullptr;
+    size_t m_room = 0;
+};
 
 // Finds the first position (1-based) of a text in a list of texts, by exact comparison.
 // An open-addressing table of positions: it keeps no copies of the texts, only refers
@@ -22,19 +45,68 @@ public:
     bool build(std::span<const TextRef> texts, const std::function<bool()>& pause = {});
 
     // The first position of `text`, or 0 when it does not occur.
-    int firstPosition(QStringView text) const;
+    int firstPosition(QStringView text) const { return firstPosition(text, hashOf(text)); }
+    // The same with the text's hash made beforehand.
+    int firstPosition(QStringView text, uint32_t hash) const;
+    static uint32_t hashOf(QStringView text);
+    // Starts fetching where a text of this hash is looked up, so that looking up many
+    // texts one after the other waits for memory once rather than once each.
+    void prefetch(uint32_t hash) const;
 
-private:
     struct Slot
     {
         uint32_t hash = 0;
         int32_t position = 0; // 0: empty slot
     };
 
+private:
     void reset();
 
     std::span<const TextRef> m_texts;
     std::vector<Slot> m_slots;
+    size_t m_mask = 0;
+};
+
+// An index of texts by a key made of each text once, while the index is built: the
+// first position of an item whose key is a given key.
+class KeyedIndex
+{
+public:
+    using KeyOf = std::function<QStringView(QStringView text)>;
+
+    // Without `keyOf` the texts are their own keys. Returns false, and is empty, when
+    // `pause` returned false.
+    bool build(std::span<const TextRef> texts, const KeyOf& keyOf,
+               const std::function<bool()>& pause = {});
+    int firstPosition(QStringView key) const { return m_index.firstPosition(key); }
+    int firstPosition(QStringView key, uint32_t hash) const
+    {
+        return m_index.firstPosition(key, hash);
+    }
+    void prefetch(uint32_t hash) const { m_index.prefetch(hash); }
+
+private:
+    void reset();
+
+    std::vector<TextRef> m_keys;
+    TextArena m_chars; // the keys that are not a part of their text
+    TextIndex m_index;
+};
+
+// A set of texts that grows one text at a time; it keeps copies of them.
+class TextSet
+{
+public:
+    // Adds the text; false when the set held it already.
+    bool insert(QStringView text) { return insert(text, TextIndex::hashOf(text)); }
+    bool insert(QStringView text, uint32_t hash);
+
+private:
+    void grow();
+
+    std::vector<TextRef> m_texts;
+    TextArena m_chars;
+    std::vector<TextIndex::Slot> m_slots;
     size_t m_mask = 0;
 };
 

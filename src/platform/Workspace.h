@@ -25,6 +25,17 @@ public:
     virtual void applyStyleSheet(const QString& styleSheet) = 0;
 };
 
+// How the comparisons compare, as set in the start button's menu: all off at every start,
+// and kept until the program ends.
+struct CompareOptions
+{
+    bool ignoreCase = false;
+    bool ignoreBlanks = false; // leading and trailing ones
+    bool eachResultOnce = false;
+
+    bool any() const { return ignoreCase || ignoreBlanks || eachResultOnce; }
+};
+
 // The main window's controls as the commands see them: the three panes, the progress
 // bar, the pointer and the file dialog, with the runtime the commands call out to.
 // The commands behind the window's buttons take the whole workspace; the routines they
@@ -45,6 +56,7 @@ struct Workspace
     CommonDialog commonDialog1;
     Picture mouseIcon;        // the custom pointer picture, empty unless loaded at start-up
     bool loadingList = false; // a list file is being loaded into a pane
+    CompareOptions compareOptions;
 
     bool isBusy() const { return mousePointer.isBusy(); }
     // List 1, List 2 or Results by number.

@@ -138,19 +138,12 @@ void MatchTest::progressAndCaption()
     Fixture f;
     fill(f.ws->listView1, {u"C:\\Data\\names.txt"_s, u"plain text"_s, u"ends\\"_s});
     fill(f.ws->listView2, {u"zzz"_s});
-    QList<int> values;
-    QStringList captions;
-    f.pump.every = [&](int) {
-        if (values.isEmpty() || values.last() != f.ws->progressBar1.value())
-            values.append(f.ws->progressBar1.value());
-        if (captions.isEmpty() || captions.last() != f.ws->progressBar1.text())
-            captions.append(f.ws->progressBar1.text());
-    };
+    const auto shown = recordProgress(f.pump, f.ws->progressBar1);
     f.ws->mousePointer.setValue(MousePointer::Custom);
     PushButton11_Click(*f.ws);
-    QCOMPARE(values, (QList<int>{0, 33, 66, 100}));
-    QCOMPARE(captions, (QStringList{u"Progress Bar"_s, u"Processing: names.txt"_s,
-                                    u"Processing: plain text"_s, u"Processing: "_s}));
+    QCOMPARE(shown->values, (QList<int>{0, 33, 66, 100}));
+    QCOMPARE(shown->captions, (QStringList{u"Progress Bar"_s, u"Processing: names.txt"_s,
+                                           u"Processing: plain text"_s, u"Processing: "_s}));
     QCOMPARE(f.ws->progressBar1.value(), 0);
     QCOMPARE(f.ws->progressBar1.text(), u"Progress Bar"_s);
     QCOMPARE(f.ws->mousePointer.value(), MousePointer::Default);
@@ -209,15 +202,10 @@ void MatchTest::list2ChangesDuringARun()
     Fixture f;
     fill(f.ws->listView1, {u"kiwi"_s, u"apples"_s, u"kiwi"_s, u"bananas"_s});
     fill(f.ws->listView2, {u"kiwi"_s});
-    bool replaced = false;
-    f.pump.every = [&](int) {
-        if (!replaced && f.ws->listView3.count() == 1) {
-            replaced = true;
-            PushButton4_Click(*f.ws);
-        }
-    };
+    const auto replaced = onceWhen(
+        f.pump, [&] { return f.ws->listView3.count() == 1; }, [&] { PushButton4_Click(*f.ws); });
     PushButton11_Click(*f.ws);
-    QVERIFY(replaced);
+    QVERIFY(*replaced);
     QCOMPARE(textsOf(f.ws->listView3), (QStringList{u"kiwi"_s, u"apples"_s, u"bananas"_s}));
     QVERIFY(f.errors.reports.isEmpty());
 }
@@ -265,15 +253,10 @@ void MatchTest::secondRunDuringARun()
     Fixture f;
     fill(f.ws->listView1, {u"a"_s, u"b"_s, u"c"_s});
     fill(f.ws->listView2, {u"c"_s, u"a"_s});
-    bool nested = false;
-    f.pump.every = [&](int) {
-        if (!nested && f.ws->listView3.count() == 1) {
-            nested = true;
-            PushButton11_Click(*f.ws);
-        }
-    };
+    const auto nested = onceWhen(
+        f.pump, [&] { return f.ws->listView3.count() == 1; }, [&] { PushButton11_Click(*f.ws); });
     PushButton11_Click(*f.ws);
-    QVERIFY(nested);
+    QVERIFY(*nested);
     QCOMPARE(f.ws->listView3.count(), 4);
     QCOMPARE(f.ws->listView3.text(1), u"a"_s); // found by the first run before the second
     QCOMPARE(textsOf(f.ws->listView3).count(u"a"_s), 2);
@@ -286,15 +269,10 @@ void MatchTest::resultsClearedDuringARun()
     Fixture f;
     fill(f.ws->listView1, {u"a"_s, u"b"_s});
     fill(f.ws->listView2, {u"a"_s, u"b"_s});
-    bool cleared = false;
-    f.pump.every = [&](int) {
-        if (!cleared && f.ws->listView3.count() == 1) {
-            cleared = true;
-            PushButton10_Click(*f.ws);
-        }
-    };
+    const auto cleared = onceWhen(
+        f.pump, [&] { return f.ws->listView3.count() == 1; }, [&] { PushButton10_Click(*f.ws); });
     PushButton11_Click(*f.ws);
-    QVERIFY(cleared);
+    QVERIFY(*cleared);
     QCOMPARE(textsOf(f.ws->listView3), QStringList{u"b"_s});
 }
 

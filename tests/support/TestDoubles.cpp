@@ -106,6 +106,31 @@ void ScriptedPump::yield()
         it->second();
 }
 
+std::shared_ptr<const bool> onceWhen(ScriptedPump& pump, std::function<bool()> condition,
+                                     std::function<void()> action)
+{
+    auto ran = std::make_shared<bool>(false);
+    pump.every = [=](int) {
+        if (!*ran && condition()) {
+            *ran = true;
+            action();
+        }
+    };
+    return ran;
+}
+
+std::shared_ptr<const ShownProgress> recordProgress(ScriptedPump& pump, const ProgressBar& bar)
+{
+    auto shown = std::make_shared<ShownProgress>();
+    pump.every = [shown, &bar](int) {
+        if (shown->values.isEmpty() || shown->values.last() != bar.value())
+            shown->values.append(bar.value());
+        if (shown->captions.isEmpty() || shown->captions.last() != bar.text())
+            shown->captions.append(bar.text());
+    };
+    return shown;
+}
+
 void RecordedErrors::report(const QString& description, const QString& location, int label)
 {
     reports.append({description, location, label});

@@ -2,6 +2,7 @@
 
 #include "platform/EventPump.h"
 #include "platform/Host.h"
+#include "platform/ProgressBar.h"
 #include "platform/Runtime.h"
 #include "platform/Trap.h"
 #include "platform/Workspace.h"
@@ -79,6 +80,20 @@ public:
     void yield() override;
     void abandonCommands() override { abandoned = true; }
 };
+
+// Makes the pump run `action` once, at the first yield at which `condition` holds, to start
+// a command in the middle of another; the flag tells whether it ran.
+std::shared_ptr<const bool> onceWhen(ScriptedPump& pump, std::function<bool()> condition,
+                                     std::function<void()> action);
+
+// The progress values and captions a command showed, each change once, as the pump saw
+// them at its yields.
+struct ShownProgress
+{
+    QList<int> values;
+    QStringList captions;
+};
+std::shared_ptr<const ShownProgress> recordProgress(ScriptedPump& pump, const ProgressBar& bar);
 
 // Records every trapped failure instead of showing it.
 struct ReportedError

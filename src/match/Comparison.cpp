@@ -1,0 +1,88 @@
+#include "match/Comparison.h"
+
+#include "match/NearMiss.h"
+
+namespace pq {
+
+namespace {
+
+bool within(int position, int bound)
+{
+    return position != 0 && position <= bound;
+}
+
+} // namespace
+
+bool ListIndex::build(std::span<const TextRef> texts, const std::function<bool()>& pause)
+{
+    m_texts = texts;
+    KeyedIndex::KeyOf exactKey;
+    if (m_options.ignoreBlanks || m_options.ignoreCase)
+        exactKey = [this](QStringView text) { return m_keys.exactKey(text, m_options); };
+    if (!m_exact.build(texts, exactKey, pause))
+        return false;
+    if (m_comparison != Comparison::NearMisses)
+        return true;
+    return m_loose.build(
+        texts, [this](QStringView text) { return m_keys.looseKey(text); }, pause);
+}
+
+void judgeBlock(std::span<const TextRef> texts, const ListIndex& index, int bound,
+                JudgingRoom& room, std::vector<Verdict>& verdicts)
+{
+    const size_t count = texts.size();
+    const CompareOptions options = index.options();
+    const bool near = index.comparison() == Comparison::NearMisses;
+    // Texts with equal keys have equal loose keys too, so near misses are first looked up by
+    // their loose keys: that settles most items, those with no loose partner, at once.
+    const KeyedIndex& first = near ? index.loose() : index.exact();
+    verdicts.assign(count, Verdict{});
+    room.kept.rewind();
+    room.firstKeys.resize(count);
+    room.hashes.resize(count);
+    for (size_t k = 0; k < count; ++k) {
+        const QStringView text = texts[k].view();
+        const QStringView key = near ? room.keys.looseKey(text) : room.keys.exactKey(text, options);
+        room.firstKeys[k] = room.kept.keepUnlessPartOf(key, text);
+        room.hashes[k] = TextIndex::hashOf(room.firstKeys[k]);
+        first.prefetch(room.hashes[k]);
+    }
+    room.nearPositions.assign(count, 0);
+    for (size_t k = 0; k < count; ++k) {
+        const int position = first.firstPosition(room.firstKeys[k], room.hashes[k]);
+        const bool found = within(position, bound);
+        if (!near) {
+            verdicts[k].append = index.comparison() == Comparison::AlsoIn ? found : !found;
+            verdicts[k].key = room.firstKeys[k];
+            verdicts[k].keyHash = room.hashes[k];
+        } else if (found) {
+            const QStringView text = texts[k].view();
+            room.nearPositions[k] = position;
+            verdicts[k].key = room.kept.keepUnlessPartOf(room.keys.exactKey(text, options), text);
+            verdicts[k].keyHash = TextIndex::hashOf(verdicts[k].key);
+            index.exact().prefetch(verdicts[k].keyHash);
+        }
+    }
+    if (!near)
+        return;
+    for (size_t k = 0; k < count; ++k) {
+        if (room.nearPositions[k] == 0 ||
+            within(index.exact().firstPosition(verdicts[k].key, verdicts[k].keyHash), bound))
+            continue;
+        verdicts[k].append = true;
+        verdicts[k].explanation = nearMissExplanation(
+            texts[k].view(), index.texts()[size_t(room.nearPositions[k] - 1)].view(), options);
+    }
+}
+
+Verdict judge(QStringView text, const ListIndex& index, int bound, JudgingRoom& room)
+{
+    TextRef ref;
+    ref.data = reinterpret_cast<const char16_t*>(text.utf16());
+    ref.size = static_cast<quint32>(text.size());
+    std::vector<Verdict> verdicts;
+    judgeBlock({&ref, 1}, index, bound, room, verdicts);
+    return verdicts.front();
+}
+
+} // namespace pq

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "match/TextIndex.h"
+#include "match/TextKeys.h"
+#include "platform/Workspace.h"
+
+#include <QString>
+#include <QStringView>
+
+#include <functional>
+#include <span>
+#include <vector>
+
+namespace pq {
+
+// The questions a run asks of the two lists.
+enum class Comparison {
+    AlsoIn,          // List 1 items that occur in List 2
+    NotIn,           // List 1 items that do not occur in List 2
+    List2NotInList1, // List 2 items that do not occur in List 1
+    NearMisses,      // List 1 items that occur in List 2 only when nearly alike
+};
+
+// Whether a run walks List 2 and looks its items up in List 1.
+inline bool walksList2(Comparison comparison)
+{
+    return comparison == Comparison::List2NotInList1;
+}
+
+// What a run looks items up in: the texts of the list it does not walk, by their keys under
+// the options, and for near misses by their loose keys too.
+class ListIndex
+{
+public:
+    ListIndex(CompareOptions options, Comparison comparison)
+        : m_options(options), m_comparison(comparison)
+    {
+    }
+
+    // Returns false, and is empty, when `pause` returned false.
+    bool build(std::span<const TextRef> texts, const std::function<bool()>& pause = {});
+
+    CompareOptions options() const { return m_options; }
+    Comparison comparison() const { return m_comparison; }
+    std::span<const TextRef> texts() const { return m_texts; }
+    const KeyedIndex& exact() const { return m_exact; }
+    const KeyedIndex& loose() const { return m_loose; }
+
+private:
+    CompareOptions m_options;
+    Comparison m_comparison;
+    std::span<const TextRef> m_texts;
+    KeyMaker m_keys;
+    KeyedIndex m_exact;
+    KeyedIndex m_loose;
+};
+
+// What becomes of one item of the walked list.
+struct Verdict
+{
+    bool append = false;
+    QStringView key; // the item's key under the options, when it is appended
+    uint32_t keyHash = 0;
+    QString explanation; // a near miss's tool tip: the text it nearly matched and how it differs
+};
+
+// The room that judging borrows: key buffers and the keys kept for the verdicts, which are
+// valid until the next judging with the same room.
+struct JudgingRoom
+{
+    KeyMaker keys;
+    TextArena kept;
+    std::vector<QStringView> firstKeys;
+    std::vector<uint32_t> hashes;
+    std::vector<int> nearPositions;
+};
+
+// Judges each of `texts` against the first `bound` items of the index, into `verdicts`: a
+// function of the texts, the index and its options alone, with no yield and no pane, so
+// that blocks of items can be judged anywhere. Looking a block up at once lets the fetches
+// from memory of its items overlap.
+void judgeBlock(std::span<const TextRef> texts, const ListIndex& index, int bound,
+                JudgingRoom& room, std::vector<Verdict>& verdicts);
+
+// Judges one text.
+Verdict judge(QStringView text, const ListIndex& index, int bound, JudgingRoom& room);
+
+} // namespace pq
