@@ -1,6 +1,7 @@
 #include "app/CompareMenu.h"
 
 #include "match/MatchFinder.h"
+#include "match/NearMiss.h"
 #include "platform/Workspace.h"
 
 #include <QPushButton>
@@ -50,8 +51,10 @@ void CompareMenu::addOption(const QString& text, bool CompareOptions::*option)
 {
     QAction* action = addAction(text);
     action->setCheckable(true);
-    connect(action, &QAction::triggered, this,
-            [this, option](bool on) { m_ws.compareOptions.*option = on; });
+    connect(action, &QAction::triggered, this, [this, option](bool on) {
+        m_ws.compareOptions.*option = on;
+        m_ws.listView3.setHeaderNote(resultsHeaderNote(m_ws.compareOptions));
+    });
     m_options.append({action, option});
     showOptions();
 }

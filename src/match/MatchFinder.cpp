@@ -171,8 +171,11 @@ void compareLists(Workspace& ws, Comparison comparison)
         });
         if (verdict.append) {
             trap.loopStep(118, [&] {
-                if (!options.eachResultOnce || appended.insert(verdict.key, verdict.keyHash))
-                    ws.listView3.add(a, true); // verdict.explanation is the row's tool tip
+                if (options.eachResultOnce && !appended.insert(verdict.key, verdict.keyHash))
+                    return;
+                ws.listView3.add(a, true);
+                if (!verdict.explanation.isEmpty())
+                    ws.listView3.setRowToolTip(ws.listView3.count(), verdict.explanation);
             });
         }
     }

@@ -3,6 +3,7 @@
 #include "platform/AppError.h"
 
 #include <QMetaObject>
+#include <QTextDocument>
 
 #include <algorithm>
 
@@ -35,6 +36,12 @@ int rowAfterInsertion(int row, std::span<const RowRun> runs)
 {
     const RowRun one{row, 1};
     return row < 0 ? -1 : runsAfterInsertion({&one, 1}, runs).front().first;
+}
+
+// Tool tips render anything that looks like markup; a row's tool tip is shown as typed.
+QString plainToolTip(const QString& text)
+{
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text) : text;
 }
 
 } // namespace
@@ -512,7 +519,7 @@ QVariant ListPane::data(const QModelIndex& index, int role) const
                                 : shownText(m_extras[row].subItems.value(index.column() - 1));
     }
     if (role == Qt::ToolTipRole && !m_extras.empty() && !m_extras[row].toolTip.isEmpty())
-        return shownText(m_extras[row].toolTip);
+        return plainToolTip(shownText(m_extras[row].toolTip));
     if (role == Qt::CheckStateRole && m_checkable && index.column() == 0)
         return m_store.at(index.row()).checked ? Qt::Checked : Qt::Unchecked;
     return {};

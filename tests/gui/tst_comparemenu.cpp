@@ -59,6 +59,7 @@ private slots:
     void optionMarksLastAndStartOff();
     void entriesRunIntoResults();
     void nearMissesOfTwoSmallLists();
+    void markupInATextIsShownAsTyped();
 };
 
 void CompareMenuTest::rightClickOpensTheMenu()
@@ -143,14 +144,38 @@ void CompareMenuTest::nearMissesOfTwoSmallLists()
     for (int i = 0; i < 3; ++i)
         w.click(u"PushButton12"_s);
     choose(rightClickStart(w), u"Find Near Misses"_s);
-    QCOMPARE(textsOf(w.ws().listView3), (QStringList{u"apples"_s, u"Oranges"_s}));
+    ListPane& results = w.ws().listView3;
+    QCOMPARE(textsOf(results), (QStringList{u"apples"_s, u"Oranges"_s}));
+    QCOMPARE(results.rowToolTip(1), u"List 2 has \"apples·\" — a trailing blank"_s);
+    QCOMPARE(results.rowToolTip(2), u"List 2 has \"oranges\" — different case"_s);
+    QCoreApplication::processEvents(); // rows reach the views once per dispatch
+    const QModelIndex first = results.index(0, 0);
+    QCOMPARE(results.data(first, Qt::ToolTipRole).toString(), results.rowToolTip(1));
+    QCOMPARE(results.headerNote(), QString());
 
-    // Ignoring case, "Oranges" is a match, no longer a near miss.
+    // Ignoring case, "Oranges" is a match, no longer a near miss; the header says so.
     choose(rightClickStart(w), u"Ignore Case"_s);
+    QCOMPARE(results.headerNote(), u"ignoring case"_s);
     choose(rightClickStart(w), u"Find Near Misses"_s);
-    QCOMPARE(textsOf(w.ws().listView3), (QStringList{u"apples"_s, u"Oranges"_s, u"apples"_s}));
+    QCOMPARE(textsOf(results), (QStringList{u"apples"_s, u"Oranges"_s, u"apples"_s}));
     w.click(u"PushButton11"_s);
-    QCOMPARE(textsOf(w.ws().listView3).mid(3), QStringList{u"Oranges"_s});
+    QCOMPARE(textsOf(results).mid(3), QStringList{u"Oranges"_s});
+    QVERIFY(results.rowToolTip(4).isEmpty()); // a match is no near miss
+    choose(rightClickStart(w), u"Ignore Case"_s);
+    QCOMPARE(results.headerNote(), QString());
+}
+
+void CompareMenuTest::markupInATextIsShownAsTyped()
+{
+    Window w(QString(), true);
+    w.host.inputAnswers = {u"<b>x</b>"_s, u"<b>X</b>"_s};
+    w.click(u"PushButton7"_s);
+    w.click(u"PushButton12"_s);
+    choose(rightClickStart(w), u"Find Near Misses"_s);
+    QCoreApplication::processEvents();
+    const QString tip =
+        w.ws().listView3.data(w.ws().listView3.index(0, 0), Qt::ToolTipRole).toString();
+    QVERIFY2(tip.contains(u"&lt;b&gt;X&lt;/b&gt;"_s), qPrintable(tip));
 }
 
 QTEST_MAIN(CompareMenuTest)
