@@ -1,6 +1,6 @@
-// Compares two generated lists of 1,000,000 lines in the real (offscreen) window, with the
-// start button and with every question and option of its menu, and the same lists with
-// awk (and grep for what is missing), in one run.
+// Compares two generated lists of 1,000,000 lines, or as many as the first argument says,
+// in the real (offscreen) window, with the start button and with every question and option
+// of its menu, and the same lists with awk (and grep for what is missing), in one run.
 #include "BenchSupport.h"
 
 #include "app/CompareMenu.h"
@@ -21,13 +21,15 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const int kLines = qEnvironmentVariableIntValue("PQ_BENCH_LINES") > 0
-                       ? qEnvironmentVariableIntValue("PQ_BENCH_LINES")
-                       : 1000000;
+int kLines = 1000000; // the first argument
 
 constexpr double kTargetRatio = 0.25;
 constexpr qint64 kTargetGapMs = 50;
-constexpr double kTargetMiB = 400;
+// The compare budget at a million lines a side, and the ceiling at ten million.
+double targetMiB()
+{
+    return kLines > 1000000 ? 3072 : 400;
+}
 
 struct Lists
 {
@@ -269,6 +271,7 @@ private:
 
 int main(int argc, char* argv[])
 {
+    kLines = lineCountArgument(argc, argv);
     BenchApp app(argc, argv);
     QTemporaryDir dir;
     Lists lists = generate();
@@ -328,7 +331,7 @@ int main(int argc, char* argv[])
     const double peak = peakMemoryMiB();
     std::printf(
         "peak memory: %.0f MiB, %.0f MiB of it before the first comparison (target < %.0f: %s)\n",
-        peak, loadedPeak, kTargetMiB, verdict(peak < kTargetMiB));
+        peak, loadedPeak, targetMiB(), verdict(peak < targetMiB()));
     std::printf("host error reports: %d\n", host.errorReports);
     std::printf("every run gave the same rows as its peers: %s\n", same ? "yes" : "NO");
     return same && host.errorReports == 0 ? 0 : 1;

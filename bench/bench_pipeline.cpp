@@ -48,16 +48,25 @@ struct Phases
     double saveText = 0;
     double saveComma = 0;
     qint64 longestGapMs = 0;
+    QByteArray gapPhase; // the phase that had the longest gap
     // The job the Python one-liner does: both loads, the comparison, the comma file.
     double job() const { return load1 + load2 + compare + saveComma; }
 };
 
-double click(QPushButton* button)
+// Clicks a button and waits for its command, noting its longest gap between dispatches.
+double click(BenchWindow& window, Phases& phases, const char* name)
 {
-    return timeSeconds([&] {
+    window.pump.resetLongestGap();
+    QPushButton* button = window.form.button(QString::fromLatin1(name));
+    const double seconds = timeSeconds([&] {
         button->click();
         QCoreApplication::processEvents();
     });
+    if (window.pump.longestGapMs() > phases.longestGapMs) {
+        phases.longestGapMs = window.pump.longestGapMs();
+        phases.gapPhase = name;
+    }
+    return seconds;
 }
 
 struct SizeRun
@@ -94,9 +103,6 @@ SizeRun runSize(BenchWindow& window, const QTemporaryDir& dir, int lines)
     }
 
     Workspace& ws = window.ws();
-    const auto button = [&](const char* name) {
-        return window.form.button(QString::fromLatin1(name));
-    };
     double bestJob = 1e9;
     for (int run = 0; run < kRuns; ++run) {
         ws.listView1.clear();
@@ -104,19 +110,17 @@ SizeRun runSize(BenchWindow& window, const QTemporaryDir& dir, int lines)
         ws.listView3.clear();
         QFile::remove(ours);
         QCoreApplication::processEvents();
-        window.pump.resetLongestGap();
         Phases phases;
         window.host.chosenFile = list1;
-        phases.load1 = click(button("PushButton3"));
+        phases.load1 = click(window, phases, "PushButton3");
         window.host.chosenFile = list2;
-        phases.load2 = click(button("PushButton2"));
-        phases.compare = click(button("PushButton11"));
+        phases.load2 = click(window, phases, "PushButton2");
+        phases.compare = click(window, phases, "PushButton11");
         window.host.savePath = ours;
-        phases.saveComma = click(button("PushButton9"));
-        phases.copy = click(button("PushButton6"));
+        phases.saveComma = click(window, phases, "PushButton9");
+        phases.copy = click(window, phases, "PushButton6");
         window.host.savePath = dir.filePath(QStringLiteral("ours.txt"));
-        phases.saveText = click(button("PushButton8"));
-        phases.longestGapMs = window.pump.longestGapMs();
+        phases.saveText = click(window, phases, "PushButton8");
         if (phases.job() < bestJob) {
             bestJob = phases.job();
             size.ours = phases;
@@ -134,10 +138,11 @@ void printSize(const SizeRun& size)
     const Phases& p = size.ours;
     std::printf("%9d lines a side, %d results: python %.3f s; ours %.3f s (x%.3f of python) = "
                 "load %.3f + %.3f, compare %.3f, comma file %.3f; copy %.3f, text file %.3f; "
-                "longest gap %lld ms; same bytes as python: %s\n",
+                "longest gap %lld ms (%s); same bytes as python: %s\n",
                 size.lines, size.results, size.python, p.job(), p.job() / size.python, p.load1,
                 p.load2, p.compare, p.saveComma, p.copy, p.saveText,
-                static_cast<long long>(p.longestGapMs), size.same ? "yes" : "NO");
+                static_cast<long long>(p.longestGapMs), p.gapPhase.constData(),
+                size.same ? "yes" : "NO");
 }
 
 } // namespace

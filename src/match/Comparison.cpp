@@ -47,6 +47,10 @@ void judgeBlock(std::span<const TextRef> texts, const ListIndex& index, int boun
         room.hashes[k] = TextIndex::hashOf(room.firstKeys[k]);
         first.prefetch(room.hashes[k]);
     }
+    for (size_t k = 0; k < count; ++k)
+        first.prefetchCandidate(room.hashes[k]);
+    for (size_t k = 0; k < count; ++k)
+        first.prefetchCandidateText(room.hashes[k]);
     room.nearPositions.assign(count, 0);
     for (size_t k = 0; k < count; ++k) {
         const int position = first.firstPosition(room.firstKeys[k], room.hashes[k]);

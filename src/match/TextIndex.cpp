@@ -13,7 +13,7 @@ using Slot = TextIndex::Slot;
 constexpr size_t kArenaBlockCharacters = size_t(1) << 18;
 
 // The slot that holds `text`, or the empty slot where it would go.
-size_t slotOf(const std::vector<Slot>& table, size_t mask, uint32_t hash, QStringView text,
+size_t slotOf(const ZeroedArray<Slot>& table, size_t mask, uint32_t hash, QStringView text,
               std::span<const TextRef> texts)
 {
     size_t at = hash & mask;
@@ -95,28 +95,37 @@ void TextArena::rewind()
 void TextIndex::reset()
 {
     m_texts = {};
-    m_slots.clear();
-    m_slots.shrink_to_fit();
+    m_slots = {};
     m_mask = 0;
 }
 
 bool TextIndex::build(std::span<const TextRef> texts, const std::function<bool()>& pause)
 {
     reset();
-    m_slots.assign(capacityFor(texts.size()), Slot{});
+    m_slots = ZeroedArray<Slot>(capacityFor(texts.size()));
     m_mask = m_slots.size() - 1;
     m_texts = texts;
 
-    for (size_t i = 0; i < texts.size(); ++i) {
-        if (pause && i % kTextsBetweenPauses == kTextsBetweenPauses - 1 && !pause()) {
+    // In batches: the slots of a batch are fetched together, not one miss after another.
+    constexpr size_t kBatch = 64;
+    static_assert(kTextsBetweenPauses % kBatch == 0);
+    uint32_t hashes[kBatch];
+    for (size_t first = 0; first < texts.size(); first += kBatch) {
+        if (pause && first % kTextsBetweenPauses == kTextsBetweenPauses - kBatch && !pause()) {
             reset();
             return false;
         }
-        const QStringView text = texts[i].view();
-        const uint32_t hash = TextIndex::hashOf(text);
-        Slot& slot = m_slots[slotOf(m_slots, m_mask, hash, text, m_texts)];
-        if (slot.position == 0) // else keep the first occurrence
-            slot = Slot{hash, static_cast<int32_t>(i + 1)};
+        const size_t count = std::min(kBatch, texts.size() - first);
+        for (size_t k = 0; k < count; ++k) {
+            hashes[k] = hashOf(texts[first + k].view());
+            prefetch(hashes[k]);
+        }
+        for (size_t k = 0; k < count; ++k) {
+            const size_t i = first + k;
+            Slot& slot = m_slots[slotOf(m_slots, m_mask, hashes[k], texts[i].view(), m_texts)];
+            if (slot.position == 0) // else keep the first occurrence
+                slot = Slot{hashes[k], static_cast<int32_t>(i + 1)};
+        }
     }
     return true;
 }
@@ -138,6 +147,29 @@ void TextIndex::prefetch(uint32_t hash) const
 {
     if (!m_slots.empty())
         __builtin_prefetch(&m_slots[hash & m_mask]);
+}
+
+int TextIndex::candidateOf(uint32_t hash) const
+{
+    if (m_slots.empty())
+        return 0;
+    for (size_t at = hash & m_mask;; at = (at + 1) & m_mask) {
+        const Slot& slot = m_slots[at];
+        if (slot.position == 0 || slot.hash == hash)
+            return slot.position;
+    }
+}
+
+void TextIndex::prefetchCandidate(uint32_t hash) const
+{
+    if (const int position = candidateOf(hash))
+        __builtin_prefetch(&m_texts[size_t(position - 1)]);
+}
+
+void TextIndex::prefetchCandidateText(uint32_t hash) const
+{
+    if (const int position = candidateOf(hash))
+        __builtin_prefetch(m_texts[size_t(position - 1)].data);
 }
 
 void KeyedIndex::reset()
@@ -182,9 +214,9 @@ bool TextSet::insert(QStringView text, uint32_t hash)
 
 void TextSet::grow()
 {
-    std::vector<Slot> table(capacityFor(m_texts.size() + 1));
+    ZeroedArray<Slot> table(capacityFor(m_texts.size() + 1));
     const size_t mask = table.size() - 1;
-    for (const Slot& slot : m_slots) {
+    for (const Slot& slot : m_slots.all()) {
         if (slot.position == 0)
             continue;
         size_t at = slot.hash & mask;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Memory.h"
 #include "platform/TextStore.h"
 
 #include <QStringView>
@@ -52,6 +53,10 @@ public:
     // Starts fetching where a text of this hash is looked up, so that looking up many
     // texts one after the other waits for memory once rather than once each.
     void prefetch(uint32_t hash) const;
+    // Once the slots are fetched: starts fetching the row a lookup of this hash will
+    // compare with, if any; once that is fetched, its characters.
+    void prefetchCandidate(uint32_t hash) const;
+    void prefetchCandidateText(uint32_t hash) const;
 
     struct Slot
     {
@@ -61,9 +66,11 @@ public:
 
 private:
     void reset();
+    // The position of the first slot with this hash, or 0.
+    int candidateOf(uint32_t hash) const;
 
     std::span<const TextRef> m_texts;
-    std::vector<Slot> m_slots;
+    ZeroedArray<Slot> m_slots;
     size_t m_mask = 0;
 };
 
@@ -84,6 +91,8 @@ public:
         return m_index.firstPosition(key, hash);
     }
     void prefetch(uint32_t hash) const { m_index.prefetch(hash); }
+    void prefetchCandidate(uint32_t hash) const { m_index.prefetchCandidate(hash); }
+    void prefetchCandidateText(uint32_t hash) const { m_index.prefetchCandidateText(hash); }
 
 private:
     void reset();
@@ -106,7 +115,7 @@ private:
 
     std::vector<TextRef> m_texts;
     TextArena m_chars;
-    std::vector<TextIndex::Slot> m_slots;
+    ZeroedArray<TextIndex::Slot> m_slots;
     size_t m_mask = 0;
 };
 

@@ -4,8 +4,12 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cstdlib>
+#include <new>
+#include <utility>
 
 #ifdef Q_OS_LINUX
+#include <sys/mman.h>
 #include <sys/resource.h>
 #endif
 
@@ -31,6 +35,10 @@ qint64 kilobyteField(const char* file, const QByteArray& name)
     return ok ? kilobytes * 1024 : -1;
 }
 
+// Below this a room comes from the heap, whose pages are mostly touched already.
+constexpr size_t kSystemRoomBytes = size_t(4) << 20;
+constexpr size_t kHugePageBytes = size_t(2) << 20;
+
 } // namespace
 
 qint64 memoryLeftBytes()
@@ -49,6 +57,68 @@ qint64 memoryLeftBytes()
 #else
     return -1;
 #endif
+}
+
+ZeroedRoom::ZeroedRoom(size_t bytes) : m_bytes(bytes)
+{
+    if (bytes == 0)
+        return;
+#ifdef Q_OS_LINUX
+    if (bytes >= kSystemRoomBytes) {
+        // Mapped a huge page larger, so that the room can start at a huge page's boundary.
+        m_mappedBytes = bytes + kHugePageBytes;
+        void* mapped = mmap(nullptr, m_mappedBytes, PROT_READ | PROT_WRITE,
+                            MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED)
+            throw std::bad_alloc();
+        m_mapped = mapped;
+        const auto at = reinterpret_cast<uintptr_t>(mapped);
+        m_data = reinterpret_cast<void*>((at + kHugePageBytes - 1) & ~(kHugePageBytes - 1));
+        madvise(m_data, bytes, MADV_HUGEPAGE); // a hint: without it the room still works
+        return;
+    }
+#endif
+    m_data = std::calloc(bytes, 1);
+    if (!m_data)
+        throw std::bad_alloc();
+}
+
+ZeroedRoom::~ZeroedRoom()
+{
+    release();
+}
+
+ZeroedRoom::ZeroedRoom(ZeroedRoom&& other) noexcept
+    : m_data(std::exchange(other.m_data, nullptr)), m_bytes(std::exchange(other.m_bytes, 0)),
+      m_mapped(std::exchange(other.m_mapped, nullptr)),
+      m_mappedBytes(std::exchange(other.m_mappedBytes, 0))
+{
+}
+
+ZeroedRoom& ZeroedRoom::operator=(ZeroedRoom&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        m_data = std::exchange(other.m_data, nullptr);
+        m_bytes = std::exchange(other.m_bytes, 0);
+        m_mapped = std::exchange(other.m_mapped, nullptr);
+        m_mappedBytes = std::exchange(other.m_mappedBytes, 0);
+    }
+    return *this;
+}
+
+void ZeroedRoom::release()
+{
+#ifdef Q_OS_LINUX
+    if (m_mapped) {
+        munmap(m_mapped, m_mappedBytes);
+        m_mapped = nullptr;
+        m_data = nullptr;
+        return;
+    }
+#endif
+    std::free(m_data);
+    m_data = nullptr;
 }
 
 } // namespace pq

@@ -2,10 +2,73 @@
 
 #include <QtGlobal>
 
+#include <cstddef>
+#include <span>
+#include <type_traits>
+#include <utility>
+
 namespace pq {
 
 // Bytes of memory this process can still take: the smaller of what the system has
 // available and what its address-space limit leaves. -1 when neither can be told.
 qint64 memoryLeftBytes();
+
+// Zeroed memory for a large table. Large rooms come straight from the system, which zeroes
+// each page when it is first touched rather than all at once, so a table of hundreds of
+// megabytes costs no pause of its own; and they ask for huge pages where the system offers
+// them, so that lookups scattered over the table miss the address cache far less often.
+class ZeroedRoom
+{
+public:
+    ZeroedRoom() = default;
+    // Throws std::bad_alloc when the memory cannot be had.
+    explicit ZeroedRoom(size_t bytes);
+    ~ZeroedRoom();
+    ZeroedRoom(ZeroedRoom&& other) noexcept;
+    ZeroedRoom& operator=(ZeroedRoom&& other) noexcept;
+    ZeroedRoom(const ZeroedRoom&) = delete;
+    ZeroedRoom& operator=(const ZeroedRoom&) = delete;
+
+    void* data() const { return m_data; }
+    size_t bytes() const { return m_bytes; }
+
+private:
+    void release();
+
+    void* m_data = nullptr;
+    size_t m_bytes = 0;
+    void* m_mapped = nullptr; // where the system's mapping starts, when it is one
+    size_t m_mappedBytes = 0;
+};
+
+// A fixed number of zeroed elements of a trivial type, in a ZeroedRoom.
+template <typename T> class ZeroedArray
+{
+    static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
+
+public:
+    ZeroedArray() = default;
+    explicit ZeroedArray(size_t count) : m_room(count * sizeof(T)), m_count(count) {}
+    ZeroedArray(ZeroedArray&& other) noexcept
+        : m_room(std::move(other.m_room)), m_count(std::exchange(other.m_count, 0))
+    {
+    }
+    ZeroedArray& operator=(ZeroedArray&& other) noexcept
+    {
+        m_room = std::move(other.m_room);
+        m_count = std::exchange(other.m_count, 0);
+        return *this;
+    }
+
+    size_t size() const { return m_count; }
+    bool empty() const { return m_count == 0; }
+    T& operator[](size_t i) { return static_cast<T*>(m_room.data())[i]; }
+    const T& operator[](size_t i) const { return static_cast<const T*>(m_room.data())[i]; }
+    std::span<const T> all() const { return {static_cast<const T*>(m_room.data()), m_count}; }
+
+private:
+    ZeroedRoom m_room;
+    size_t m_count = 0;
+};
 
 } // namespace pq

@@ -4,6 +4,7 @@
 #include "lists/ItemCommands.h"
 #include "match/MatchFinder.h"
 #include "match/ResultsCommands.h"
+#include "match/TextIndex.h"
 #include "platform/AppError.h"
 
 #include <QRandomGenerator>
@@ -40,6 +41,7 @@ private slots:
     void exactComparison_data();
     void exactComparison();
     void sameRowsAsANestedScan();
+    void indexFindsTheFirstOccurrence();
     void resultsAreAppendedAndTicked();
     void progressAndCaption();
     void emptyLists();
@@ -117,6 +119,28 @@ void MatchTest::sameRowsAsANestedScan()
         PushButton11_Click(*f.ws);
         QCOMPARE(textsOf(f.ws->listView3), nestedScan(list1, list2));
     }
+}
+
+void MatchTest::indexFindsTheFirstOccurrence()
+{
+    // Long enough for a table of its own from the system, and not a whole number of the
+    // batches the build works in; every text occurs two or three times.
+    QStringList texts;
+    for (int i = 0; i < 300007; ++i)
+        texts.append(QString::number(i % 123457));
+    ListPane pane;
+    pane.addMany(texts);
+    TextIndex index;
+    QVERIFY(index.build(pane.texts()));
+    for (int i = 0; i < 123457; i += 97)
+        QCOMPARE(index.firstPosition(QString::number(i)), i + 1);
+    QCOMPARE(index.firstPosition(u"123457"_s), 0);
+    QCOMPARE(index.firstPosition(QString()), 0);
+
+    int pauses = 0;
+    QVERIFY(!index.build(pane.texts(), [&] { return ++pauses < 3; }));
+    QCOMPARE(pauses, 3);
+    QCOMPARE(index.firstPosition(u"5"_s), 0); // an index given up is empty
 }
 
 void MatchTest::resultsAreAppendedAndTicked()

@@ -4,6 +4,7 @@
 #include "platform/AppError.h"
 #include "platform/FileSystem.h"
 #include "platform/ListPane.h"
+#include "platform/Memory.h"
 #include "platform/ProgressBar.h"
 
 #include <QAbstractItemModelTester>
@@ -38,6 +39,7 @@ private slots:
     void trapCanStopAtTheFirstFailure();
     void trapLetsAbandonPass();
     void fileExists();
+    void zeroedRoomsAreZeroedAndOwnTheirMemory();
 };
 
 void PlatformTest::paneAddressesRowsFromOne()
@@ -428,4 +430,27 @@ void PlatformTest::fileExists()
 }
 
 QTEST_MAIN(PlatformTest)
+void PlatformTest::zeroedRoomsAreZeroedAndOwnTheirMemory()
+{
+    // A small room from the heap, and large ones from the system, one of a size that is no
+    // whole number of pages.
+    for (const size_t count : {size_t(0), size_t(100), size_t(1) << 20, (size_t(3) << 20) + 5}) {
+        ZeroedArray<quint64> room(count);
+        QCOMPARE(room.size(), count);
+        const auto all = room.all();
+        QVERIFY(std::all_of(all.begin(), all.end(), [](quint64 v) { return v == 0; }));
+        if (count == 0)
+            continue;
+        room[0] = 1;
+        room[count - 1] = 2;
+        ZeroedArray<quint64> moved = std::move(room);
+        QVERIFY(room.empty());
+        QCOMPARE(moved[0], quint64(1));
+        QCOMPARE(moved[count - 1], quint64(2));
+        moved = ZeroedArray<quint64>(count); // the old room is given back, the new one zeroed
+        QCOMPARE(moved[0], quint64(0));
+        QCOMPARE(moved[count - 1], quint64(0));
+    }
+}
+
 #include "tst_platform.moc"
