@@ -80,8 +80,10 @@ bool readBlock(QFile& file, ListFileBytes& read)
 bool readWholeFile(Trap& trap, Runtime& runtime, QFile& file, ListFileBytes& read)
 {
     const qint64 size = file.size();
-    if (size > 0 && size < std::numeric_limits<qsizetype>::max() - kListFileBlockBytes)
+    if (size > 0 && size < std::numeric_limits<qsizetype>::max() - kListFileBlockBytes) {
         read.bytes.reserve(static_cast<qsizetype>(size) + kListFileBlockBytes);
+        adviseHugePages(read.bytes.data(), size_t(read.bytes.capacity()));
+    }
     bool more = true;
     while (more) { // [104] until the end of the file
         trap.loopStep(106, [&] { runtime.yield(); });

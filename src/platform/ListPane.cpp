@@ -4,6 +4,7 @@
 
 #include <QMetaObject>
 #include <QTextDocument>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -23,6 +24,12 @@ AppError invalidValue()
 {
     return AppError(QStringLiteral("Invalid property value"));
 }
+
+// A view lays out every row it holds again once rows were inserted: in a pane this long,
+// appended rows are shown once they are a quarter of those shown, or when kRowsWaitMs
+// have passed, not at every dispatch. The count is announced at every dispatch still.
+constexpr int kLongPaneRows = 1 << 20;
+constexpr qint64 kRowsWaitMs = 250;
 
 // Where a row is once the runs were removed; -1 when it was one of them.
 int rowAfterRemoval(int row, std::span<const RowRun> runs)
@@ -437,6 +444,14 @@ void ListPane::flushRows()
     const int total = count();
     if (m_shownRows >= total)
         return;
+    const qint64 waited = m_sinceRowsShown.isValid() ? m_sinceRowsShown.elapsed() : kRowsWaitMs;
+    if (m_shownRows >= kLongPaneRows && total - m_shownRows < m_shownRows / 4 &&
+        waited < kRowsWaitMs) {
+        m_flushQueued = true;
+        QTimer::singleShot(kRowsWaitMs - waited, this, &ListPane::flushRows);
+        return;
+    }
+    m_sinceRowsShown.start();
     beginInsertRows({}, m_shownRows, total - 1);
     m_shownRows = total;
     endInsertRows();

@@ -5,6 +5,7 @@
 #include "platform/TextStore.h"
 
 #include <QAbstractItemModel>
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -156,6 +157,7 @@ private:
     int m_selected = -1;
     int m_shownRows = 0;
     bool m_flushQueued = false;
+    QElapsedTimer m_sinceRowsShown;
     bool m_countQueued = false;
     bool m_checkable = false;
     bool m_undoing = false;

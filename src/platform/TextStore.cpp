@@ -1,5 +1,7 @@
 #include "platform/TextStore.h"
 
+#include "platform/Memory.h"
+
 #include "platform/AppError.h"
 
 #include <algorithm>
@@ -97,7 +99,11 @@ void TextStore::append(TextBatch&& batch)
 
 void TextStore::reserve(qsizetype moreRows)
 {
-    m_rows.reserve(m_rows.size() + static_cast<size_t>(moreRows));
+    const size_t rows = m_rows.size() + static_cast<size_t>(moreRows);
+    if (rows <= m_rows.capacity())
+        return;
+    m_rows.reserve(rows);
+    adviseHugePages(m_rows.data() + m_rows.size(), (rows - m_rows.size()) * sizeof(TextRef));
 }
 
 void TextStore::eraseRuns(std::span<const RowRun> runs, std::vector<TextRef>* removed)

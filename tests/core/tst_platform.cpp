@@ -25,6 +25,7 @@ private slots:
     void paneReadsOutsideRaiseFailures();
     void paneRemovalMovesLaterRowsAndSelection();
     void paneAnnouncesAppendsOncePerDispatch();
+    void longPaneShowsAppendsInLargerSteps();
     void paneSubItemsAndChecks();
     void paneModelStaysConsistentForViews();
     void paneTextsAreTheirOwn();
@@ -116,6 +117,28 @@ void PlatformTest::paneAnnouncesAppendsOncePerDispatch()
     QCoreApplication::processEvents();
     QCOMPARE(pane.rowCount(), pane.count());
     QCOMPARE(pane.text(pane.count()), u"y"_s);
+}
+
+void PlatformTest::longPaneShowsAppendsInLargerSteps()
+{
+    ListPane pane;
+    pane.addColumn(u"List 1"_s);
+    pane.addMany(QStringList(1 << 21, u"x"_s));
+    QCoreApplication::processEvents();
+    QCOMPARE(pane.rowCount(), 1 << 21);
+
+    QSignalSpy counted(&pane, &ListPane::countChanged);
+    pane.add(u"a"_s);
+    QCoreApplication::processEvents();
+    QCOMPARE(counted.count(), 1); // the count is told at once
+    QCOMPARE(pane.rowCount(), 1 << 21);
+    QTRY_COMPARE_WITH_TIMEOUT(pane.rowCount(), (1 << 21) + 1, 2000); // the row a moment later
+    QCOMPARE(pane.data(pane.index(1 << 21, 0), Qt::DisplayRole).toString(), u"a"_s);
+
+    // A quarter more rows is shown at the next dispatch.
+    pane.addMany(QStringList(1 << 19, u"y"_s));
+    QCoreApplication::processEvents();
+    QCOMPARE(pane.rowCount(), pane.count());
 }
 
 void PlatformTest::paneSubItemsAndChecks()
