@@ -51,6 +51,24 @@ struct Phases
     QByteArray gapPhase; // the phase that had the longest gap
     // The job the Python one-liner does: both loads, the comparison, the comma file.
     double job() const { return load1 + load2 + compare + saveComma; }
+
+    // Keeps each phase's best time and the longest gap of both.
+    void keepBest(const Phases& run)
+    {
+        const auto best = [](double& kept, double now) {
+            kept = kept > 0 ? std::min(kept, now) : now;
+        };
+        best(load1, run.load1);
+        best(load2, run.load2);
+        best(compare, run.compare);
+        best(copy, run.copy);
+        best(saveText, run.saveText);
+        best(saveComma, run.saveComma);
+        if (run.longestGapMs > longestGapMs) {
+            longestGapMs = run.longestGapMs;
+            gapPhase = run.gapPhase;
+        }
+    }
 };
 
 // Clicks a button and waits for its command, noting its longest gap between dispatches.
@@ -74,7 +92,8 @@ struct SizeRun
     int lines = 0;
     int results = 0;
     double python = 0;
-    Phases ours;
+    Phases ours;    // the run with the fastest whole job
+    Phases fastest; // each phase's best over the runs, and the longest gap of them all
     bool same = false;
 };
 
@@ -121,6 +140,7 @@ SizeRun runSize(BenchWindow& window, const QTemporaryDir& dir, int lines)
         phases.copy = click(window, phases, "PushButton6");
         window.host.savePath = dir.filePath(QStringLiteral("ours.txt"));
         phases.saveText = click(window, phases, "PushButton8");
+        size.fastest.keepBest(phases);
         if (phases.job() < bestJob) {
             bestJob = phases.job();
             size.ours = phases;
@@ -138,11 +158,14 @@ void printSize(const SizeRun& size)
     const Phases& p = size.ours;
     std::printf("%9d lines a side, %d results: python %.3f s; ours %.3f s (x%.3f of python) = "
                 "load %.3f + %.3f, compare %.3f, comma file %.3f; copy %.3f, text file %.3f; "
-                "longest gap %lld ms (%s); same bytes as python: %s\n",
+                "same bytes as python: %s\n",
                 size.lines, size.results, size.python, p.job(), p.job() / size.python, p.load1,
-                p.load2, p.compare, p.saveComma, p.copy, p.saveText,
-                static_cast<long long>(p.longestGapMs), p.gapPhase.constData(),
-                size.same ? "yes" : "NO");
+                p.load2, p.compare, p.saveComma, p.copy, p.saveText, size.same ? "yes" : "NO");
+    const Phases& f = size.fastest;
+    std::printf("%9d lines, each phase's best of %d: load %.3f + %.3f, compare %.3f, comma file "
+                "%.3f, copy %.3f, text file %.3f; longest gap of all runs %lld ms (%s)\n",
+                size.lines, kRuns, f.load1, f.load2, f.compare, f.saveComma, f.copy, f.saveText,
+                static_cast<long long>(f.longestGapMs), f.gapPhase.constData());
 }
 
 } // namespace
@@ -171,21 +194,22 @@ int main(int argc, char* argv[])
     for (const SizeRun& size : runs) {
         const double ratio = size.ours.job() / size.python;
         const bool jobMet = size.lines != 1000000 || ratio <= kTargetRatio;
-        const bool gapMet = size.ours.longestGapMs < 50;
+        const bool gapMet = size.fastest.longestGapMs < 50;
         met &= jobMet && gapMet;
         std::printf("%9d: whole job x%.3f of python (target <= %.2f at 1,000,000): %s; longest "
                     "gap %lld ms (target < 50): %s\n",
                     size.lines, ratio, kTargetRatio, jobMet ? "met" : "NOT MET",
-                    static_cast<long long>(size.ours.longestGapMs), gapMet ? "met" : "NOT MET");
+                    static_cast<long long>(size.fastest.longestGapMs), gapMet ? "met" : "NOT MET");
     }
-    // Linear growth: each phase at ten times the lines takes at most twelve times as long.
+    // Linear growth: each phase at ten times the lines takes at most twelve times as long,
+    // each phase's best against its best, so that one disturbed run does not decide it.
     for (qsizetype i = 1; i < runs.size(); ++i) {
         const SizeRun& small = runs.at(i - 1);
         const SizeRun& large = runs.at(i);
         if (large.lines != small.lines * 10 || small.lines < 1000000)
             continue; // below a million lines everything fits the caches: no fair measure
-        const Phases& a = small.ours;
-        const Phases& b = large.ours;
+        const Phases& a = small.fastest;
+        const Phases& b = large.fastest;
         const double factors[] = {b.load1 / a.load1,       b.load2 / a.load2,
                                   b.compare / a.compare,   b.copy / a.copy,
                                   b.saveText / a.saveText, b.saveComma / a.saveComma};

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <optional>
 
 namespace pq {
@@ -104,6 +105,17 @@ bool missingCounts(Comparison comparison)
     return comparison == Comparison::NotIn || comparison == Comparison::List2NotInList1;
 }
 
+// Room in Results for every walked item at once, which the system only hands out as rows
+// fill it: Results grown by doubling would copy millions of rows at once, in one pause.
+// Without the room the rows still grow as they come.
+void reserveResults(ListPane& results, int walkedItems)
+{
+    try {
+        results.reserve(walkedItems);
+    } catch (const std::bad_alloc&) {
+    }
+}
+
 } // namespace
 
 int progressPercent(int i, int count)
@@ -139,6 +151,7 @@ void compareLists(Workspace& ws, Comparison comparison)
 
     trap.step(100, [&] { runtime.yield(); });
     const int count1 = walked.count(); // [102]
+    reserveResults(ws.listView3, count1);
     // The walked list may shrink while the run yields: the run then ends where it ends.
     const auto stillWalked = [&](int i) { return i <= walked.count(); };
     for (int i = 1; i <= count1 && !trap.halted(); ++i) {

@@ -105,6 +105,10 @@ bool TextIndex::build(std::span<const TextRef> texts, const std::function<bool()
     m_slots = ZeroedArray<Slot>(capacityFor(texts.size()));
     m_mask = m_slots.size() - 1;
     m_texts = texts;
+    if (!populateSlots(pause)) {
+        reset();
+        return false;
+    }
 
     // In batches: the slots of a batch are fetched together, not one miss after another.
     constexpr size_t kBatch = 64;
@@ -126,6 +130,19 @@ bool TextIndex::build(std::span<const TextRef> texts, const std::function<bool()
             if (slot.position == 0) // else keep the first occurrence
                 slot = Slot{hashes[k], static_cast<int32_t>(i + 1)};
         }
+    }
+    return true;
+}
+
+// The texts land on slots all over the table, so the table is had from the system a slice
+// at a time before, pausing in between.
+bool TextIndex::populateSlots(const std::function<bool()>& pause)
+{
+    constexpr size_t kSlotsBetweenPauses = (size_t(8) << 20) / sizeof(Slot);
+    for (size_t first = 0; first < m_slots.size(); first += kSlotsBetweenPauses) {
+        if (first > 0 && pause && !pause())
+            return false;
+        m_slots.populate(first, kSlotsBetweenPauses);
     }
     return true;
 }

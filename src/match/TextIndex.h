@@ -66,6 +66,7 @@ public:
 
 private:
     void reset();
+    bool populateSlots(const std::function<bool()>& pause);
     // The position of the first slot with this hash, or 0.
     int candidateOf(uint32_t hash) const;
 

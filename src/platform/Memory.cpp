@@ -96,6 +96,25 @@ ZeroedRoom::ZeroedRoom(size_t bytes) : m_bytes(bytes)
         throw std::bad_alloc();
 }
 
+void ZeroedRoom::populate([[maybe_unused]] size_t from, [[maybe_unused]] size_t bytes)
+{
+#ifdef Q_OS_LINUX
+    if (!m_mapped || from >= m_bytes)
+        return;
+    constexpr uintptr_t kPage = 4096;
+    const auto start = reinterpret_cast<uintptr_t>(m_data) + from;
+    const uintptr_t first = start & ~(kPage - 1);
+    const uintptr_t end = start + std::min(bytes, m_bytes - from);
+#ifdef MADV_POPULATE_WRITE
+    if (madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE) == 0)
+        return;
+#endif
+    // Older systems: a write to each page does the same; the room is zero already.
+    for (uintptr_t page = first; page < end; page += kPage)
+        *reinterpret_cast<volatile char*>(page) = 0;
+#endif
+}
+
 ZeroedRoom::~ZeroedRoom()
 {
     release();

@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <cstddef>
 #include <span>
 #include <type_traits>
@@ -36,6 +37,10 @@ public:
 
     void* data() const { return m_data; }
     size_t bytes() const { return m_bytes; }
+    // Has the system back `bytes` bytes from `from` on now rather than at first use. A
+    // table filled in random order would otherwise take nearly all its page faults, each
+    // zeroing a page, in its first few thousand writes: one long pause instead of many short.
+    void populate(size_t from, size_t bytes);
 
 private:
     void release();
@@ -67,6 +72,11 @@ public:
 
     size_t size() const { return m_count; }
     bool empty() const { return m_count == 0; }
+    // Has the system back `count` elements from `first` on now (see ZeroedRoom::populate).
+    void populate(size_t first, size_t count)
+    {
+        m_room.populate(first * sizeof(T), std::min(count, m_count - first) * sizeof(T));
+    }
     T& operator[](size_t i) { return static_cast<T*>(m_room.data())[i]; }
     const T& operator[](size_t i) const { return static_cast<const T*>(m_room.data())[i]; }
     std::span<const T> all() const { return {static_cast<const T*>(m_room.data()), m_count}; }
