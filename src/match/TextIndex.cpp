@@ -50,6 +50,20 @@ TextRef refTo(QStringView text)
     return ref;
 }
 
+// Has a table from the system a slice at a time, calling `pause` in between: its texts land
+// all over it, and would otherwise take the page faults of the whole table in their first
+// few thousand writes. False when a pause returned false.
+bool populateInSlices(ZeroedArray<Slot>& table, const std::function<bool()>& pause)
+{
+    constexpr size_t kSlotsBetweenPauses = (size_t(8) << 20) / sizeof(Slot);
+    for (size_t first = 0; first < table.size(); first += kSlotsBetweenPauses) {
+        if (first > 0 && !pause())
+            return false;
+        table.populate(first, kSlotsBetweenPauses);
+    }
+    return true;
+}
+
 } // namespace
 
 QStringView TextArena::keep(QStringView text)
@@ -105,7 +119,7 @@ bool TextIndex::build(std::span<const TextRef> texts, const std::function<bool()
     m_slots = ZeroedArray<Slot>(capacityFor(texts.size()));
     m_mask = m_slots.size() - 1;
     m_texts = texts;
-    if (!populateSlots(pause)) {
+    if (pause && !populateInSlices(m_slots, pause)) {
         reset();
         return false;
     }
@@ -130,19 +144,6 @@ bool TextIndex::build(std::span<const TextRef> texts, const std::function<bool()
             if (slot.position == 0) // else keep the first occurrence
                 slot = Slot{hashes[k], static_cast<int32_t>(i + 1)};
         }
-    }
-    return true;
-}
-
-// The texts land on slots all over the table, so the table is had from the system a slice
-// at a time before, pausing in between.
-bool TextIndex::populateSlots(const std::function<bool()>& pause)
-{
-    constexpr size_t kSlotsBetweenPauses = (size_t(8) << 20) / sizeof(Slot);
-    for (size_t first = 0; first < m_slots.size(); first += kSlotsBetweenPauses) {
-        if (first > 0 && pause && !pause())
-            return false;
-        m_slots.populate(first, kSlotsBetweenPauses);
     }
     return true;
 }
@@ -229,9 +230,26 @@ bool TextSet::insert(QStringView text, uint32_t hash)
     return true;
 }
 
+void TextSet::reserve(size_t count, const std::function<void()>& pause)
+{
+    m_texts.reserve(count);
+    if (m_slots.size() < capacityFor(count))
+        growTo(capacityFor(count), [&] {
+            pause();
+            return true;
+        });
+}
+
 void TextSet::grow()
 {
-    ZeroedArray<Slot> table(capacityFor(m_texts.size() + 1));
+    growTo(capacityFor(m_texts.size() + 1), {});
+}
+
+void TextSet::growTo(size_t capacity, const std::function<bool()>& pause)
+{
+    ZeroedArray<Slot> table(capacity);
+    if (pause)
+        populateInSlices(table, pause);
     const size_t mask = table.size() - 1;
     for (const Slot& slot : m_slots.all()) {
         if (slot.position == 0)

@@ -66,7 +66,6 @@ public:
 
 private:
     void reset();
-    bool populateSlots(const std::function<bool()>& pause);
     // The position of the first slot with this hash, or 0.
     int candidateOf(uint32_t hash) const;
 
@@ -110,9 +109,14 @@ public:
     // Adds the text; false when the set held it already.
     bool insert(QStringView text) { return insert(text, TextIndex::hashOf(text)); }
     bool insert(QStringView text, uint32_t hash);
+    // Room for `count` texts in all, had from the system a slice at a time with `pause`
+    // called in between, so that the set need not grow, all at once, while it fills.
+    // Throws std::bad_alloc when the room cannot be had.
+    void reserve(size_t count, const std::function<void()>& pause);
 
 private:
     void grow();
+    void growTo(size_t capacity, const std::function<bool()>& pause);
 
     std::vector<TextRef> m_texts;
     TextArena m_chars;
