@@ -4,9 +4,12 @@
 #include "platform/EventPump.h"
 #include "platform/SystemText.h"
 
+#include <QFile>
 #include <QSaveFile>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -29,6 +32,34 @@ AppError failure(QStringView what, const QIODevice& device)
     return AppError(what + u": " + reason);
 }
 
+#ifdef Q_OS_UNIX
+// Runs `job`, which returns 0 or an errno value, on a worker thread while the window keeps
+// running, and returns what it returned.
+template <typename Job> int runWhileYielding(Job&& job, EventPump& pump)
+{
+    // The future's destructor waits for the thread, also when a yield throws.
+    std::future<int> done = std::async(std::launch::async, std::forward<Job>(job));
+    while (done.wait_for(std::chrono::milliseconds(2)) != std::future_status::ready)
+        pump.yield();
+    return done.get();
+}
+
+// The regular file at the path, opened for reading; -1 when there is none.
+int openRegular(const QString& path)
+{
+    const int handle =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat status
+    {
+    };
+    if (handle >= 0 && (::fstat(handle, &status) != 0 || !S_ISREG(status.st_mode))) {
+        ::close(handle);
+        return -1;
+    }
+    return handle;
+}
+#endif
+
 // Waits for the file's bytes to reach the disk on a worker thread while the window keeps
 // running: syncing tens of megabytes can take longer than the window may stand still.
 // Replacing the target afterwards then has next to nothing left to sync.
@@ -37,12 +68,9 @@ void syncWhileRunning(int handle, EventPump& pump)
 #ifdef Q_OS_UNIX
     if (handle < 0)
         return;
-    // The future's destructor waits for the thread, also when a yield throws.
-    std::future<int> synced =
-        std::async(std::launch::async, [handle] { return ::fsync(handle) == 0 ? 0 : errno; });
-    while (synced.wait_for(std::chrono::milliseconds(2)) != std::future_status::ready)
-        pump.yield();
-    if (const int error = synced.get(); error != 0)
+    if (const int error =
+            runWhileYielding([handle] { return ::fsync(handle) == 0 ? 0 : errno; }, pump);
+        error != 0)
         throw AppError(u"Cannot write the file: " + qt_error_string(error));
 #else
     Q_UNUSED(handle);
@@ -123,9 +151,23 @@ void ResultFile::flush(EventPump& pump)
     syncWhileRunning(m_saveFile->handle(), pump);
 }
 
-void ResultFile::commit()
+void ResultFile::commit(EventPump& pump)
 {
-    if (m_saveFile && !m_saveFile->commit())
+    if (!m_saveFile)
+        return;
+#ifdef Q_OS_UNIX
+    // The file replaced is held open across the rename and let go on a worker thread: the
+    // system frees a large file's blocks when its last name and handle go, which would
+    // otherwise stand the window still in the rename for tens of milliseconds.
+    const int replaced = openRegular(m_path);
+    const bool committed = m_saveFile->commit();
+    if (replaced >= 0)
+        runWhileYielding([replaced] { return ::close(replaced); }, pump);
+#else
+    Q_UNUSED(pump);
+    const bool committed = m_saveFile->commit();
+#endif
+    if (!committed)
         throw failure(u"Cannot write the file", *m_saveFile);
 }
 

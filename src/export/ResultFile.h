@@ -44,8 +44,9 @@ public:
     // Writes what is still collected and waits, while the window keeps running, until the
     // bytes are on the disk.
     void flush(EventPump& pump);
-    // Puts the file in place of any file at the path.
-    void commit();
+    // Puts the file in place of any file at the path; the window keeps running while the
+    // file replaced is let go.
+    void commit(EventPump& pump);
     // Throws away what was written.
     void discard();
 

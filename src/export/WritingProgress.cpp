@@ -71,7 +71,7 @@ bool finishResultFile(Trap& trap, ResultFile& file, WritingProgress& progress, R
     trap.step(closeLabel, [&] { file.flush(runtime.pump()); });
     if (!trap.halted())
         progress.done();
-    const bool inPlace = trap.step(closeLabel, [&] { file.commit(); });
+    const bool inPlace = trap.step(closeLabel, [&] { file.commit(runtime.pump()); });
     if (!inPlace)
         file.discard();
     progress.rest();

@@ -292,8 +292,16 @@ private slots:
         Fixture f;
         const QString path = writeFile(dir.path(), u"out.txt"_s, QByteArray(5000, 'x'));
         f.ws->listView3.add(u"a"_s, true);
+        // The file replaced is held open across the rename, and let go after it.
+        const auto openHandles = [] {
+            return QDir(u"/proc/self/fd"_s)
+                .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+                .size();
+        };
+        const qsizetype handlesBefore = openHandles();
         QVERIFY(saveAligned(f, path));
         QCOMPARE(fileBytes(path), QByteArray("Results\t\r\na      \t\r\n"));
+        QCOMPARE(openHandles(), handlesBefore);
 
         // A row removed while the export yields: the read of the vanished row fails.
         writeFile(dir.path(), u"out.txt"_s, "old");
