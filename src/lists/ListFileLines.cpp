@@ -1,5 +1,6 @@
 #include "lists/ListFileLines.h"
 
+#include "platform/Memory.h"
 #include "platform/SystemText.h"
 
 #include <QStringDecoder>
@@ -155,41 +156,69 @@ TextBatch ListFileLines::nextBatch(qsizetype batchBytes)
             }
         }
     }
+    const qsizetype stop = std::min(end, m_end);
+    TextBlock& block = blockWithRoom(roomFor(stop - m_pos) + 1);
+    QChar* const out = block.chars.data() + block.used;
     qsizetype damaged = 0;
-    QString chars = decode(m_pos, std::min(end, m_end), damaged);
+    qsizetype size = decodeInto(m_pos, stop, out, damaged);
     if (end >= m_end && m_end < m_bytes.size()) {
-        chars.append(QChar(kReplacement)); // a last unit cut off
+        out[size++] = QChar(kReplacement); // a last unit cut off
         ++damaged;
         end = m_bytes.size();
     }
+    const qsizetype from = block.used;
+    block.used += size;
     m_pos = end;
-    return split(std::move(chars), damaged);
+    return split(from, block.used, damaged);
 }
 
-QString ListFileLines::decode(qsizetype from, qsizetype end, qsizetype& damaged) const
+// Characters that decoding `bytes` bytes may take at most.
+qsizetype ListFileLines::roomFor(qsizetype bytes) const
+{
+    if (m_format.encoding == ListFileEncoding::Legacy)
+        return bytes;
+    return decoderFor(m_format.encoding).requiredSpace(bytes);
+}
+
+qsizetype ListFileLines::decodeInto(qsizetype from, qsizetype end, QChar* out,
+                                    qsizetype& damaged) const
 {
     const QByteArrayView bytes = m_bytes.sliced(from, end - from);
-    if (m_format.encoding == ListFileEncoding::Legacy)
-        return SystemText::decodeLegacy(bytes);
+    if (m_format.encoding == ListFileEncoding::Legacy) {
+        const QString chars = SystemText::decodeLegacy(bytes);
+        std::copy(chars.cbegin(), chars.cend(), out);
+        return chars.size();
+    }
     QStringDecoder decoder = decoderFor(m_format.encoding);
-    QString chars = decoder.decode(bytes);
+    const qsizetype size = decoder.appendToBuffer(out, bytes) - out;
     if (m_unit == 2)
-        damaged += replaceUnpairedSurrogates(chars.data(), chars.size());
+        damaged += replaceUnpairedSurrogates(out, size);
     else if (!m_format.validUtf8)
-        damaged += countOf(chars, kReplacement) - replacementsWritten(bytes);
-    return chars;
+        damaged += countOf(QStringView(out, size), kReplacement) - replacementsWritten(bytes);
+    return size;
 }
 
-TextBatch ListFileLines::split(QString chars, qsizetype damaged)
+// The block with room for `characters` more; a new one, sized for what is left of the
+// file up to kListFileBlockCharacters, when the one in use is full.
+TextBlock& ListFileLines::blockWithRoom(qsizetype characters)
 {
-    TextBatch batch(std::move(chars));
-    const QString& text = batch.block->chars;
-    const char16_t* data = reinterpret_cast<const char16_t*>(text.constData());
-    const qsizetype size = text.size();
+    if (m_block && m_block->chars.size() - m_block->used >= characters)
+        return *m_block;
+    const qsizetype left = roomFor(m_bytes.size() - m_pos) + 1;
+    const qsizetype size = std::max(characters, std::min(left, kListFileBlockCharacters));
+    m_block = std::make_shared<TextBlock>();
+    m_block->chars = QString(size, Qt::Uninitialized);
+    adviseHugePages(m_block->chars.data(), size_t(size) * sizeof(QChar));
+    return *m_block;
+}
+
+TextBatch ListFileLines::split(qsizetype from, qsizetype size, qsizetype damaged)
+{
+    TextBatch batch(m_block);
+    const char16_t* data = reinterpret_cast<const char16_t*>(m_block->chars.constData());
     const char16_t lineEnd = m_format.unixLines ? u'\n' : u'\r';
     const qsizetype firstLine = m_lines;
     qsizetype damagedLine = -1;
-    qsizetype from = 0;
     while (from < size) {
         const char16_t* found =
             std::char_traits<char16_t>::find(data + from, size_t(size - from), lineEnd);

@@ -5,12 +5,17 @@
 
 #include <QByteArrayView>
 
+#include <memory>
+
 namespace pq {
 
 // How much of a list file is read in one go between two yields.
 constexpr qsizetype kListFileBlockBytes = qsizetype(1) << 20;
 // How many bytes of lines become items in one go between two yields.
 constexpr qsizetype kListFileBatchBytes = qsizetype(1) << 18;
+// How many characters the batches of a large file decode into one block: large blocks lie
+// in huge pages, which lookups scattered over millions of items miss far less often.
+constexpr qsizetype kListFileBlockCharacters = qsizetype(1) << 22;
 // A line longer than this is decoded a piece at a time, a yield between two pieces.
 constexpr qsizetype kListFileLongLineBytes = qsizetype(1) << 22;
 
@@ -24,8 +29,8 @@ struct DamagedText
 // Splits the bytes of a list file into items, a batch of whole lines at a time, decoded
 // as its format says. A line ends at CR LF or at a lone CR, a lone LF staying inside the
 // item; in a Unix text file a line ends at LF. The last line counts without a line end,
-// and a line end at the very end adds no empty item. The items of a batch share the
-// batch's one decoded string.
+// and a line end at the very end adds no empty item. The items of a batch share one
+// decoded string with the batches before and after it.
 //
 // A line longer than kListFileLongLineBytes comes in several calls: each decodes a piece
 // of it and returns an empty batch, until the last returns the line.
@@ -45,8 +50,10 @@ private:
     qsizetype nextLineEndFrom(qsizetype from) const;
     qsizetype pieceBoundary(qsizetype from, qsizetype piece) const;
 
-    QString decode(qsizetype from, qsizetype end, qsizetype& damaged) const;
-    TextBatch split(QString chars, qsizetype damaged);
+    qsizetype roomFor(qsizetype bytes) const;
+    qsizetype decodeInto(qsizetype from, qsizetype end, QChar* out, qsizetype& damaged) const;
+    TextBlock& blockWithRoom(qsizetype characters);
+    TextBatch split(qsizetype from, qsizetype size, qsizetype damaged);
     TextBatch continueLongLine();
     void noteDamage(qsizetype places, qsizetype line);
 
@@ -57,6 +64,8 @@ private:
     qsizetype m_pos = 0;
     qsizetype m_lines = 0;
     DamagedText m_damage;
+    // The block that batches decode into, one after another.
+    std::shared_ptr<TextBlock> m_block;
 
     // The long line being decoded: its characters so far and where its bytes stand.
     bool m_longLine = false;
