@@ -452,9 +452,26 @@ void ListPane::flushRows()
         return;
     }
     m_sinceRowsShown.start();
-    beginInsertRows({}, m_shownRows, total - 1);
-    m_shownRows = total;
+    showMoreRows();
+}
+
+// A view takes in kLongPaneRows rows at most in one event, the rest in the events after:
+// one event that adds millions of rows would stand the window still for longer than it
+// may.
+void ListPane::showMoreRows()
+{
+    m_flushQueued = false;
+    const int total = count();
+    if (m_shownRows >= total)
+        return;
+    const int shown = total - m_shownRows > kLongPaneRows ? m_shownRows + kLongPaneRows : total;
+    beginInsertRows({}, m_shownRows, shown - 1);
+    m_shownRows = shown;
     endInsertRows();
+    if (shown < total) {
+        m_flushQueued = true;
+        QMetaObject::invokeMethod(this, &ListPane::showMoreRows, Qt::QueuedConnection);
+    }
 }
 
 void ListPane::rowsAppended(int first, size_t blocksBefore)

@@ -108,6 +108,7 @@ public:
 
     // Announces pending appended rows to views now.
     void flushRows();
+    void showMoreRows();
 
     // QAbstractItemModel
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
