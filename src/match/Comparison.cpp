@@ -16,15 +16,18 @@ bool within(int position, int bound)
 bool ListIndex::build(std::span<const TextRef> texts, const std::function<bool()>& pause)
 {
     m_texts = texts;
-    KeyedIndex::KeyOf exactKey;
+    TextIndex::KeyOf exactKey;
     if (m_options.ignoreBlanks || m_options.ignoreCase)
-        exactKey = [this](QStringView text) { return m_keys.exactKey(text, m_options); };
+        exactKey = [options = m_options, keys = KeyMaker()](QStringView text) mutable {
+            return keys.exactKey(text, options);
+        };
     if (!m_exact.build(texts, exactKey, pause))
         return false;
     if (m_comparison != Comparison::NearMisses)
         return true;
     return m_loose.build(
-        texts, [this](QStringView text) { return m_keys.looseKey(text); }, pause);
+        texts, [keys = KeyMaker()](QStringView text) mutable { return keys.looseKey(text); },
+        pause);
 }
 
 void judgeBlock(std::span<const TextRef> texts, const ListIndex& index, int bound,
@@ -35,7 +38,7 @@ void judgeBlock(std::span<const TextRef> texts, const ListIndex& index, int boun
     const bool near = index.comparison() == Comparison::NearMisses;
     // Texts with equal keys have equal loose keys too, so near misses are first looked up by
     // their loose keys: that settles most items, those with no loose partner, at once.
-    const KeyedIndex& first = near ? index.loose() : index.exact();
+    const TextIndex& first = near ? index.loose() : index.exact();
     verdicts.assign(count, Verdict{});
     room.kept.rewind();
     room.firstKeys.resize(count);

@@ -43,16 +43,15 @@ public:
     CompareOptions options() const { return m_options; }
     Comparison comparison() const { return m_comparison; }
     std::span<const TextRef> texts() const { return m_texts; }
-    const KeyedIndex& exact() const { return m_exact; }
-    const KeyedIndex& loose() const { return m_loose; }
+    const TextIndex& exact() const { return m_exact; }
+    const TextIndex& loose() const { return m_loose; }
 
 private:
     CompareOptions m_options;
     Comparison m_comparison;
     std::span<const TextRef> m_texts;
-    KeyMaker m_keys;
-    KeyedIndex m_exact;
-    KeyedIndex m_loose;
+    TextIndex m_exact;
+    TextIndex m_loose;
 };
 
 // What becomes of one item of the walked list.

@@ -59,6 +59,10 @@ class VerdictsAhead
 public:
     static constexpr int kBlockItems = 256;
 
+    // With `resultKeys`, the places of the results' keys in it are fetched with each block,
+    // so that adding them later does not wait for memory one key after another.
+    explicit VerdictsAhead(const TextSet* resultKeys) : m_resultKeys(resultKeys) {}
+
     // The verdict on item `i` of `walked`; `a` is its text as the run read it, and
     // `aIsCurrent` whether the list held it at `i` ever since.
     Verdict verdictOn(int i, const QString& a, bool aIsCurrent, const ListPane& walked,
@@ -75,6 +79,7 @@ public:
             const int items = std::min(kBlockItems, walked.count() - i + 1);
             judgeBlock(walked.texts().subspan(size_t(i - 1), size_t(items)), index.refreshed(),
                        bound, m_room, m_verdicts);
+            prefetchResultKeys();
             m_first = i;
             m_revision = walked.revision();
             m_builds = index.builds();
@@ -84,6 +89,17 @@ public:
     }
 
 private:
+    void prefetchResultKeys() const
+    {
+        if (!m_resultKeys)
+            return;
+        for (const Verdict& verdict : m_verdicts) {
+            if (verdict.append)
+                m_resultKeys->prefetch(verdict.keyHash);
+        }
+    }
+
+    const TextSet* m_resultKeys;
     JudgingRoom m_room;
     std::vector<Verdict> m_verdicts;
     int m_first = 0; // the position of the first verdict; 0: none held
@@ -155,9 +171,9 @@ void compareLists(Workspace& ws, Comparison comparison)
     const CompareOptions options = ws.compareOptions;
     ProgressBar& bar = ws.progressBar1;
     RunIndex index(other, runtime, options, comparison);
-    VerdictsAhead ahead;
     TextSet appended; // the keys of this run's results, for "Each Result Once"
-    QString a;        // a copy: the commands that run while the run yields may change the list
+    VerdictsAhead ahead(options.eachResultOnce ? &appended : nullptr);
+    QString a; // a copy: the commands that run while the run yields may change the list
 
     trap.step(100, [&] { runtime.yield(); });
     const int count1 = walked.count(); // [102]

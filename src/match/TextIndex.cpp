@@ -12,18 +12,24 @@ using Slot = TextIndex::Slot;
 
 constexpr size_t kArenaBlockCharacters = size_t(1) << 18;
 
-// The slot that holds `text`, or the empty slot where it would go.
-size_t slotOf(const ZeroedArray<Slot>& table, size_t mask, uint32_t hash, QStringView text,
-              std::span<const TextRef> texts)
+// The slot of this hash whose text `isSought`, or the empty slot where it would go.
+template <typename IsSought>
+size_t slotOf(const ZeroedArray<Slot>& table, size_t mask, uint32_t hash, IsSought isSought)
 {
     size_t at = hash & mask;
     while (true) {
         const Slot& slot = table[at];
-        if (slot.position == 0 ||
-            (slot.hash == hash && texts[size_t(slot.position - 1)].view() == text))
+        if (slot.position == 0 || (slot.hash == hash && isSought(slot.position)))
             return at;
         at = (at + 1) & mask;
     }
+}
+
+size_t slotOf(const ZeroedArray<Slot>& table, size_t mask, uint32_t hash, QStringView text,
+              std::span<const TextRef> texts)
+{
+    return slotOf(table, mask, hash,
+                  [&](int position) { return texts[size_t(position - 1)].view() == text; });
 }
 
 // A table size with room for `count` texts at most half full.
@@ -109,13 +115,29 @@ void TextArena::rewind()
 void TextIndex::reset()
 {
     m_texts = {};
+    m_keyOf = {};
+    m_candidateKeyOf = {};
     m_slots = {};
     m_mask = 0;
 }
 
 bool TextIndex::build(std::span<const TextRef> texts, const std::function<bool()>& pause)
 {
+    return build(texts, KeyOf(), pause);
+}
+
+QStringView TextIndex::keyAt(int position) const
+{
+    const QStringView text = m_texts[size_t(position - 1)].view();
+    return m_candidateKeyOf ? m_candidateKeyOf(text) : text;
+}
+
+bool TextIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
+                      const std::function<bool()>& pause)
+{
     reset();
+    m_keyOf = keyOf;
+    m_candidateKeyOf = keyOf;
     m_slots = ZeroedArray<Slot>(capacityFor(texts.size()));
     m_mask = m_slots.size() - 1;
     m_texts = texts;
@@ -135,14 +157,20 @@ bool TextIndex::build(std::span<const TextRef> texts, const std::function<bool()
         }
         const size_t count = std::min(kBatch, texts.size() - first);
         for (size_t k = 0; k < count; ++k) {
-            hashes[k] = hashOf(texts[first + k].view());
+            const QStringView text = texts[first + k].view();
+            hashes[k] = hashOf(m_keyOf ? m_keyOf(text) : text);
             prefetch(hashes[k]);
         }
         for (size_t k = 0; k < count; ++k) {
-            const size_t i = first + k;
-            Slot& slot = m_slots[slotOf(m_slots, m_mask, hashes[k], texts[i].view(), m_texts)];
+            const int position = static_cast<int>(first + k + 1);
+            // Texts of the same hash are rare, so the key is made again for each one met.
+            Slot& slot = m_slots[slotOf(m_slots, m_mask, hashes[k], [&](int candidate) {
+                const QStringView key = keyAt(candidate);
+                const QStringView text = texts[size_t(position - 1)].view();
+                return key == (m_keyOf ? m_keyOf(text) : text);
+            })];
             if (slot.position == 0) // else keep the first occurrence
-                slot = Slot{hashes[k], static_cast<int32_t>(i + 1)};
+                slot = Slot{hashes[k], position};
         }
     }
     return true;
@@ -154,11 +182,15 @@ uint32_t TextIndex::hashOf(QStringView text)
     return static_cast<uint32_t>(h ^ (h >> 32));
 }
 
-int TextIndex::firstPosition(QStringView text, uint32_t hash) const
+int TextIndex::firstPosition(QStringView key, uint32_t hash) const
 {
     if (m_slots.empty())
         return 0;
-    return m_slots[slotOf(m_slots, m_mask, hash, text, m_texts)].position;
+    if (!m_candidateKeyOf)
+        return m_slots[slotOf(m_slots, m_mask, hash, key, m_texts)].position;
+    return m_slots[slotOf(m_slots, m_mask, hash,
+                          [&](int candidate) { return keyAt(candidate) == key; })]
+        .position;
 }
 
 void TextIndex::prefetch(uint32_t hash) const
@@ -190,34 +222,6 @@ void TextIndex::prefetchCandidateText(uint32_t hash) const
         __builtin_prefetch(m_texts[size_t(position - 1)].data);
 }
 
-void KeyedIndex::reset()
-{
-    std::vector<TextRef>().swap(m_keys);
-    m_chars.clear();
-}
-
-bool KeyedIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
-                       const std::function<bool()>& pause)
-{
-    reset();
-    if (!keyOf)
-        return m_index.build(texts, pause);
-    m_keys.reserve(texts.size());
-    for (size_t i = 0; i < texts.size(); ++i) {
-        if (pause && i % kTextsBetweenPauses == kTextsBetweenPauses - 1 && !pause()) {
-            reset();
-            return false;
-        }
-        const QStringView text = texts[i].view();
-        const QStringView key = keyOf(text);
-        m_keys.push_back(refTo(m_chars.keepUnlessPartOf(key, text)));
-    }
-    if (m_index.build(m_keys, pause))
-        return true;
-    reset();
-    return false;
-}
-
 bool TextSet::insert(QStringView text, uint32_t hash)
 {
     if (m_slots.size() < capacityFor(m_texts.size() + 1))
@@ -228,6 +232,12 @@ bool TextSet::insert(QStringView text, uint32_t hash)
     m_texts.push_back(refTo(m_chars.keep(text)));
     slot = Slot{hash, static_cast<int32_t>(m_texts.size())};
     return true;
+}
+
+void TextSet::prefetch(uint32_t hash) const
+{
+    if (!m_slots.empty())
+        __builtin_prefetch(&m_slots[hash & m_mask]);
 }
 
 void TextSet::reserve(size_t count, const std::function<void()>& pause)

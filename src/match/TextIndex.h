@@ -35,20 +35,28 @@ private:
     size_t m_room = 0;
 };
 
-// Finds the first position (1-based) of a text in a list of texts, by exact comparison.
-// An open-addressing table of positions: it keeps no copies of the texts, only refers
-// to the texts it was built from, which must stay unchanged while the index is used.
+// Finds the first position (1-based) of a text in a list of texts, by exact comparison or
+// by a key made of each text. An open-addressing table of positions: it keeps no copies of
+// the texts or their keys, only refers to the texts it was built from, which must stay
+// unchanged while the index is used; a key is made again whenever it is compared.
 class TextIndex
 {
 public:
-    // Builds the index of `texts`; calls `pause` now and then so a caller can yield.
-    // Returns false when `pause` returned false: the texts changed and the index is empty.
-    bool build(std::span<const TextRef> texts, const std::function<bool()>& pause = {});
+    // Makes the key of a text: a view of the text, or of a buffer of the function's own,
+    // valid until its next call.
+    using KeyOf = std::function<QStringView(QStringView text)>;
 
-    // The first position of `text`, or 0 when it does not occur.
-    int firstPosition(QStringView text) const { return firstPosition(text, hashOf(text)); }
-    // The same with the text's hash made beforehand.
-    int firstPosition(QStringView text, uint32_t hash) const;
+    // Builds the index of `texts`, by their keys when `keyOf` is given; calls `pause` now
+    // and then so a caller can yield. Returns false when `pause` returned false: the texts
+    // changed and the index is empty.
+    bool build(std::span<const TextRef> texts, const std::function<bool()>& pause = {});
+    bool build(std::span<const TextRef> texts, const KeyOf& keyOf,
+               const std::function<bool()>& pause = {});
+
+    // The first position of a text whose key is `key`, or 0 when none has it.
+    int firstPosition(QStringView key) const { return firstPosition(key, hashOf(key)); }
+    // The same with the key's hash made beforehand.
+    int firstPosition(QStringView key, uint32_t hash) const;
     static uint32_t hashOf(QStringView text);
     // Starts fetching where a text of this hash is looked up, so that looking up many
     // texts one after the other waits for memory once rather than once each.
@@ -68,38 +76,13 @@ private:
     void reset();
     // The position of the first slot with this hash, or 0.
     int candidateOf(uint32_t hash) const;
+    QStringView keyAt(int position) const;
 
     std::span<const TextRef> m_texts;
+    KeyOf m_keyOf;
+    mutable KeyOf m_candidateKeyOf; // a copy, for the texts a key is compared with
     ZeroedArray<Slot> m_slots;
     size_t m_mask = 0;
-};
-
-// An index of texts by a key made of each text once, while the index is built: the
-// first position of an item whose key is a given key.
-class KeyedIndex
-{
-public:
-    using KeyOf = std::function<QStringView(QStringView text)>;
-
-    // Without `keyOf` the texts are their own keys. Returns false, and is empty, when
-    // `pause` returned false.
-    bool build(std::span<const TextRef> texts, const KeyOf& keyOf,
-               const std::function<bool()>& pause = {});
-    int firstPosition(QStringView key) const { return m_index.firstPosition(key); }
-    int firstPosition(QStringView key, uint32_t hash) const
-    {
-        return m_index.firstPosition(key, hash);
-    }
-    void prefetch(uint32_t hash) const { m_index.prefetch(hash); }
-    void prefetchCandidate(uint32_t hash) const { m_index.prefetchCandidate(hash); }
-    void prefetchCandidateText(uint32_t hash) const { m_index.prefetchCandidateText(hash); }
-
-private:
-    void reset();
-
-    std::vector<TextRef> m_keys;
-    TextArena m_chars; // the keys that are not a part of their text
-    TextIndex m_index;
 };
 
 // A set of texts that grows one text at a time; it keeps copies of them.
@@ -109,6 +92,8 @@ public:
     // Adds the text; false when the set held it already.
     bool insert(QStringView text) { return insert(text, TextIndex::hashOf(text)); }
     bool insert(QStringView text, uint32_t hash);
+    // Starts fetching where a text of this hash is inserted.
+    void prefetch(uint32_t hash) const;
     // Room for `count` texts in all, had from the system a slice at a time with `pause`
     // called in between, so that the set need not grow, all at once, while it fills.
     // Throws std::bad_alloc when the room cannot be had.

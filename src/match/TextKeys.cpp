@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace pq {
 
 namespace {
@@ -17,19 +21,69 @@ char16_t foldedAscii(char16_t c)
     return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
 }
 
+// Whether the character is printable ASCII or TAB, the characters whose keys are made here
+// rather than by Qt: they fold to lower case and are neither invisible nor unusual blanks.
+bool isPlainAscii(char16_t c)
+{
+    return char16_t(c - u' ') < char16_t(0x7f - u' ') || c == u'\t';
+}
+
+#if defined(__SSE2__)
+// Folds eight characters at a time, as far as whole groups of eight go; returns how many
+// characters it folded, and clears `plain` when one of them was not plain ASCII. The
+// comparisons are signed: a character from U+8000 up reads as negative, below the range.
+qsizetype foldPlainAsciiGroups(const char16_t* text, qsizetype size, char16_t* out, bool& plain)
+{
+    const __m128i belowPrintable = _mm_set1_epi16(u' ' - 1);
+    const __m128i abovePrintable = _mm_set1_epi16(0x7f);
+    const __m128i tab = _mm_set1_epi16(u'\t');
+    const __m128i belowUpper = _mm_set1_epi16(u'A' - 1);
+    const __m128i aboveUpper = _mm_set1_epi16(u'Z' + 1);
+    const __m128i toLower = _mm_set1_epi16(u'a' - u'A');
+    __m128i notPlain = _mm_setzero_si128();
+    qsizetype i = 0;
+    for (; i + 8 <= size; i += 8) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        const __m128i printable =
+            _mm_and_si128(_mm_cmpgt_epi16(c, belowPrintable), _mm_cmplt_epi16(c, abovePrintable));
+        notPlain = _mm_or_si128(
+            notPlain,
+            _mm_andnot_si128(_mm_or_si128(printable, _mm_cmpeq_epi16(c, tab)), _mm_set1_epi16(-1)));
+        const __m128i upper =
+            _mm_and_si128(_mm_cmpgt_epi16(c, belowUpper), _mm_cmplt_epi16(c, aboveUpper));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                         _mm_add_epi16(c, _mm_and_si128(upper, toLower)));
+    }
+    plain = plain && _mm_movemask_epi8(notPlain) == 0;
+    return i;
+}
+#endif
+
+// Writes the text folded to lower case to `out`; returns whether it was plain ASCII through
+// and through.
+bool foldPlainAscii(const char16_t* text, qsizetype size, char16_t* out)
+{
+    bool plain = true;
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    i = foldPlainAsciiGroups(text, size, out, plain);
+#endif
+    for (; i < size; ++i) {
+        const char16_t c = text[i];
+        plain = plain && isPlainAscii(c);
+        out[i] = foldedAscii(c);
+    }
+    return plain;
+}
+
 // Folds `text` into `buffer`, reusing its room. ASCII text, by far the most common, is
 // folded here, where folding means lower case; other text is folded in place by Qt.
 QStringView foldInto(QString& buffer, QStringView text)
 {
     buffer.resize(text.size());
-    QChar* out = buffer.data();
-    for (const QChar ch : text) {
-        if (ch.unicode() >= 0x80) {
-            std::copy(text.begin(), text.end(), buffer.begin());
-            buffer = std::move(buffer).toCaseFolded();
-            return buffer;
-        }
-        *out++ = QChar(foldedAscii(ch.unicode()));
+    if (!foldPlainAscii(text.utf16(), text.size(), reinterpret_cast<char16_t*>(buffer.data()))) {
+        std::copy(text.begin(), text.end(), buffer.begin());
+        buffer = std::move(buffer).toCaseFolded();
     }
     return buffer;
 }
@@ -52,6 +106,8 @@ bool isInvisible(char16_t c)
 
 QStringView trimBlanks(QStringView text)
 {
+    if (text.isEmpty() || (!isBlank(text.front().unicode()) && !isBlank(text.back().unicode())))
+        return text;
     qsizetype from = 0;
     qsizetype to = text.size();
     while (from < to && isBlank(text[from].unicode()))
@@ -70,7 +126,16 @@ QStringView KeyMaker::exactKey(QStringView text, CompareOptions options)
 
 QStringView KeyMaker::looseKey(QStringView text)
 {
+    // Plain ASCII keeps every character: its loose key is its exact key with both options.
+    text = trimBlanks(text);
     m_loose.resize(text.size());
+    if (foldPlainAscii(text.utf16(), text.size(), reinterpret_cast<char16_t*>(m_loose.data())))
+        return m_loose;
+    return looseKeyOfOther(text);
+}
+
+QStringView KeyMaker::looseKeyOfOther(QStringView text)
+{
     QChar* out = m_loose.data();
     qsizetype kept = 0;
     qsizetype end = 0; // just past the last character that is not a blank

@@ -30,6 +30,8 @@ public:
     QStringView looseKey(QStringView text);
 
 private:
+    QStringView looseKeyOfOther(QStringView text);
+
     QString m_exact;
     QString m_loose;
 };

@@ -31,7 +31,7 @@ bool referenceBlank(QChar c)
 bool referenceInvisible(QChar c)
 {
     const char16_t u = c.unicode();
-    return (u < 0x20 && u != u'\t') || (u >= 0x80 && u <= 0x9f) || u == 0x00a0 ||
+    return (u < 0x20 && u != u'\t') || (u >= 0x7f && u <= 0x9f) || u == 0x00a0 ||
            (u >= 0x200b && u <= 0x200d) || u == 0x2060 || u == 0xfeff;
 }
 
@@ -199,6 +199,7 @@ private slots:
     void headerNotes();
     void blanksAndInvisibleCharacters();
     void keys();
+    void keysOfRandomTexts();
     void textSetKeepsEachTextOnce();
 };
 
@@ -640,6 +641,30 @@ void ModesTest::keys()
     const QStringView exact = keys.exactKey(u"XY"_s, both);
     keys.looseKey(u"Z"_s);
     QCOMPARE(exact, u"xy"_s);
+}
+
+void ModesTest::keysOfRandomTexts()
+{
+    // Characters at the edges of the ASCII that keys are made of eight at a time, in texts
+    // long and short enough for whole groups of eight and the characters after them.
+    static const char16_t alphabet[] = {0x01, 0x09, 0x1f,   0x20,   0x21,   u'@',   u'A',   u'Z',
+                                        u'[', u'`', u'a',   u'z',   u'{',   0x7e,   0x7f,   0x80,
+                                        0xa0, 0xc9, 0x200b, 0x2003, 0x8000, 0xfeff, 0xffff, u'q'};
+    QRandomGenerator random(20261208);
+    KeyMaker keys;
+    for (int round = 0; round < 4000; ++round) {
+        QString text;
+        const int length = random.bounded(41);
+        // Mostly plain ASCII, as real lists are, so that whole groups of it occur.
+        const int choices = round % 2 == 0 ? 15 : int(std::size(alphabet));
+        for (int i = 0; i < length; ++i)
+            text += QChar(alphabet[random.bounded(choices)]);
+        for (const CompareOptions options :
+             {CompareOptions{true, false, false}, CompareOptions{false, true, false},
+              CompareOptions{true, true, false}})
+            QCOMPARE(keys.exactKey(text, options), referenceKey(text, options));
+        QCOMPARE(keys.looseKey(text), referenceLooseKey(text));
+    }
 }
 
 void ModesTest::textSetKeepsEachTextOnce()
