@@ -55,26 +55,35 @@ void judgeBlock(std::span<const TextRef> texts, const ListIndex& index, int boun
     for (size_t k = 0; k < count; ++k)
         first.prefetchCandidateText(room.hashes[k]);
     room.nearPositions.assign(count, 0);
+    room.exactLookups.assign(count, false);
     for (size_t k = 0; k < count; ++k) {
-        const int position = first.firstPosition(room.firstKeys[k], room.hashes[k]);
-        const bool found = within(position, bound);
+        const TextIndex::Found match = first.find(room.firstKeys[k], room.hashes[k]);
+        const bool found = within(match.position, bound);
         if (!near) {
             verdicts[k].append = index.comparison() == Comparison::AlsoIn ? found : !found;
             verdicts[k].key = room.firstKeys[k];
             verdicts[k].keyHash = room.hashes[k];
         } else if (found) {
             const QStringView text = texts[k].view();
-            room.nearPositions[k] = position;
-            verdicts[k].key = room.kept.keepUnlessPartOf(room.keys.exactKey(text, options), text);
+            const QStringView key = room.keys.exactKey(text, options);
+            // The only List 2 text with this loose key settles it: an exact match or none.
+            if (match.alone &&
+                key == room.candidateKeys.exactKey(first.textAt(match.position), options))
+                continue;
+            room.nearPositions[k] = match.position;
+            room.exactLookups[k] = !match.alone;
+            verdicts[k].key = room.kept.keepUnlessPartOf(key, text);
             verdicts[k].keyHash = TextIndex::hashOf(verdicts[k].key);
-            index.exact().prefetch(verdicts[k].keyHash);
+            if (!match.alone)
+                index.exact().prefetch(verdicts[k].keyHash);
         }
     }
     if (!near)
         return;
     for (size_t k = 0; k < count; ++k) {
         if (room.nearPositions[k] == 0 ||
-            within(index.exact().firstPosition(verdicts[k].key, verdicts[k].keyHash), bound))
+            (room.exactLookups[k] &&
+             within(index.exact().firstPosition(verdicts[k].key, verdicts[k].keyHash), bound)))
             continue;
         verdicts[k].append = true;
         verdicts[k].explanation = nearMissExplanation(

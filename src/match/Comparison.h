@@ -68,10 +68,12 @@ struct Verdict
 struct JudgingRoom
 {
     KeyMaker keys;
+    KeyMaker candidateKeys; // of the texts in the index that keys are compared with
     TextArena kept;
     std::vector<QStringView> firstKeys;
     std::vector<uint32_t> hashes;
     std::vector<int> nearPositions;
+    std::vector<char> exactLookups; // whether a near miss's key must still be looked up
 };
 
 // Judges each of `texts` against the first `bound` items of the index, into `verdicts`: a

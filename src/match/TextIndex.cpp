@@ -19,7 +19,7 @@ size_t slotOf(const ZeroedArray<Slot>& table, size_t mask, uint32_t hash, IsSoug
     size_t at = hash & mask;
     while (true) {
         const Slot& slot = table[at];
-        if (slot.position == 0 || (slot.hash == hash && isSought(slot.position)))
+        if (slot.position == 0 || (slot.hashBits() == hash && isSought(slot.position)))
             return at;
         at = (at + 1) & mask;
     }
@@ -169,8 +169,10 @@ bool TextIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
                 const QStringView text = texts[size_t(position - 1)].view();
                 return key == (m_keyOf ? m_keyOf(text) : text);
             })];
-            if (slot.position == 0) // else keep the first occurrence
+            if (slot.position == 0)
                 slot = Slot{hashes[k], position};
+            else // keep the first occurrence
+                slot.hash |= Slot::kShared;
         }
     }
     return true;
@@ -179,18 +181,18 @@ bool TextIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
 uint32_t TextIndex::hashOf(QStringView text)
 {
     const size_t h = qHash(text, 0x9e3779b9u);
-    return static_cast<uint32_t>(h ^ (h >> 32));
+    return static_cast<uint32_t>(h ^ (h >> 32)) & ~Slot::kShared;
 }
 
-int TextIndex::firstPosition(QStringView key, uint32_t hash) const
+TextIndex::Found TextIndex::find(QStringView key, uint32_t hash) const
 {
     if (m_slots.empty())
-        return 0;
-    if (!m_candidateKeyOf)
-        return m_slots[slotOf(m_slots, m_mask, hash, key, m_texts)].position;
-    return m_slots[slotOf(m_slots, m_mask, hash,
-                          [&](int candidate) { return keyAt(candidate) == key; })]
-        .position;
+        return {};
+    const Slot& slot = m_candidateKeyOf
+                           ? m_slots[slotOf(m_slots, m_mask, hash,
+                                            [&](int candidate) { return keyAt(candidate) == key; })]
+                           : m_slots[slotOf(m_slots, m_mask, hash, key, m_texts)];
+    return {slot.position, slot.position != 0 && !slot.shared()};
 }
 
 void TextIndex::prefetch(uint32_t hash) const
@@ -205,7 +207,7 @@ int TextIndex::candidateOf(uint32_t hash) const
         return 0;
     for (size_t at = hash & m_mask;; at = (at + 1) & m_mask) {
         const Slot& slot = m_slots[at];
-        if (slot.position == 0 || slot.hash == hash)
+        if (slot.position == 0 || slot.hashBits() == hash)
             return slot.position;
     }
 }
@@ -264,7 +266,7 @@ void TextSet::growTo(size_t capacity, const std::function<bool()>& pause)
     for (const Slot& slot : m_slots.all()) {
         if (slot.position == 0)
             continue;
-        size_t at = slot.hash & mask;
+        size_t at = slot.hashBits() & mask;
         while (table[at].position != 0)
             at = (at + 1) & mask;
         table[at] = slot;

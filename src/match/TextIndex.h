@@ -56,7 +56,15 @@ public:
     // The first position of a text whose key is `key`, or 0 when none has it.
     int firstPosition(QStringView key) const { return firstPosition(key, hashOf(key)); }
     // The same with the key's hash made beforehand.
-    int firstPosition(QStringView key, uint32_t hash) const;
+    int firstPosition(QStringView key, uint32_t hash) const { return find(key, hash).position; }
+    struct Found
+    {
+        int position = 0;   // the first text with the key; 0: none has it
+        bool alone = false; // no other text has it
+    };
+    Found find(QStringView key, uint32_t hash) const;
+    // The text at a position, as the index was built from it.
+    QStringView textAt(int position) const { return m_texts[size_t(position - 1)].view(); }
     static uint32_t hashOf(QStringView text);
     // Starts fetching where a text of this hash is looked up, so that looking up many
     // texts one after the other waits for memory once rather than once each.
@@ -68,8 +76,14 @@ public:
 
     struct Slot
     {
+        // Hashes leave the top bit clear, for the index to mark a key that several texts have.
+        static constexpr uint32_t kShared = 0x80000000u;
+
         uint32_t hash = 0;
         int32_t position = 0; // 0: empty slot
+
+        uint32_t hashBits() const { return hash & ~kShared; }
+        bool shared() const { return (hash & kShared) != 0; }
     };
 
 private:
