@@ -86,8 +86,8 @@ void judgeBlock(std::span<const TextRef> texts, const ListIndex& index, int boun
              within(index.exact().firstPosition(verdicts[k].key, verdicts[k].keyHash), bound)))
             continue;
         verdicts[k].append = true;
-        verdicts[k].explanation = nearMissExplanation(
-            texts[k].view(), index.texts()[size_t(room.nearPositions[k] - 1)].view(), options);
+        verdicts[k].nearlyMatched =
+            index.texts()[size_t(room.nearPositions[k] - 1)].view().toString();
     }
 }
 

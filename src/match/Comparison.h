@@ -60,7 +60,7 @@ struct Verdict
     bool append = false;
     QStringView key; // the item's key under the options, when it is appended
     uint32_t keyHash = 0;
-    QString explanation; // a near miss's tool tip: the text it nearly matched and how it differs
+    QString nearlyMatched; // a near miss's first List 2 text with the same loose key
 };
 
 // The room that judging borrows: key buffers and the keys kept for the verdicts, which are

@@ -1,6 +1,7 @@
 #include "match/MatchFinder.h"
 
 #include "match/Comparison.h"
+#include "match/NearMiss.h"
 #include "platform/EventPump.h"
 #include "platform/Runtime.h"
 #include "platform/Trap.h"
@@ -142,6 +143,16 @@ void reserveKeys(TextSet& keys, int walkedItems, Runtime& runtime)
     }
 }
 
+// The last row's tool tip says what the near miss nearly matched, and how they differ. Few
+// of a long run's rows are ever hovered, so it is made when it is read.
+void explainNearMiss(ListPane& results, const QString& item, const QString& list2Text,
+                     CompareOptions options)
+{
+    results.setRowToolTip(results.count(), [item, list2Text, options] {
+        return nearMissExplanation(item, list2Text, options);
+    });
+}
+
 } // namespace
 
 int progressPercent(int i, int count)
@@ -215,8 +226,8 @@ void compareLists(Workspace& ws, Comparison comparison)
                 if (options.eachResultOnce && !appended.insert(verdict.key, verdict.keyHash))
                     return;
                 ws.listView3.add(a, true);
-                if (!verdict.explanation.isEmpty())
-                    ws.listView3.setRowToolTip(ws.listView3.count(), verdict.explanation);
+                if (comparison == Comparison::NearMisses)
+                    explainNearMiss(ws.listView3, a, verdict.nearlyMatched, options);
             });
         }
     }

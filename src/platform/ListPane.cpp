@@ -150,14 +150,35 @@ void ListPane::setAllChecked(bool checked)
 
 QString ListPane::rowToolTip(int position) const
 {
-    const int row = rowIndex(position);
-    return m_extras.empty() ? QString() : m_extras[size_t(row)].toolTip;
+    return toolTipOfRow(rowIndex(position));
+}
+
+QString ListPane::toolTipOfRow(int row) const
+{
+    if (m_extras.empty())
+        return {};
+    const RowExtras& extras = m_extras[size_t(row)];
+    return extras.makeToolTip ? extras.makeToolTip() : extras.toolTip;
 }
 
 void ListPane::setRowToolTip(int position, const QString& toolTip)
 {
     const int row = rowIndex(position);
     extrasOf(row).toolTip = toolTip;
+    extrasOf(row).makeToolTip = {};
+    toolTipChanged(row);
+}
+
+void ListPane::setRowToolTip(int position, std::function<QString()> makeToolTip)
+{
+    const int row = rowIndex(position);
+    extrasOf(row).toolTip.clear();
+    extrasOf(row).makeToolTip = std::move(makeToolTip);
+    toolTipChanged(row);
+}
+
+void ListPane::toolTipChanged(int row)
+{
     if (row < m_shownRows)
         emit dataChanged(index(row, 0), index(row, columnCount() - 1), {Qt::ToolTipRole});
 }
@@ -550,8 +571,10 @@ QVariant ListPane::data(const QModelIndex& index, int role) const
         return m_extras.empty() ? QString()
                                 : shownText(m_extras[row].subItems.value(index.column() - 1));
     }
-    if (role == Qt::ToolTipRole && !m_extras.empty() && !m_extras[row].toolTip.isEmpty())
-        return plainToolTip(shownText(m_extras[row].toolTip));
+    if (role == Qt::ToolTipRole) {
+        const QString toolTip = toolTipOfRow(index.row());
+        return toolTip.isEmpty() ? QVariant() : QVariant(plainToolTip(shownText(toolTip)));
+    }
     if (role == Qt::CheckStateRole && m_checkable && index.column() == 0)
         return m_store.at(index.row()).checked ? Qt::Checked : Qt::Unchecked;
     return {};

@@ -57,6 +57,8 @@ public:
     // It stays with its row when other rows go or come back.
     QString rowToolTip(int position) const;
     void setRowToolTip(int position, const QString& toolTip);
+    // A tool tip made whenever it is read, for rows many of which are never hovered.
+    void setRowToolTip(int position, std::function<QString()> makeToolTip);
 
     // Copies the text into the pane.
     void add(QStringView text, bool checked = false);
@@ -137,6 +139,8 @@ private:
     void record(PaneChange&& change);
     template <typename Keep> void keepInStep(Keep&& keep);
     RowExtras& extrasOf(int row);
+    QString toolTipOfRow(int row) const;
+    void toolTipChanged(int row);
 
     // Each takes the rows out or puts them back, tells views, and moves the selection.
     void takeRuns(const std::vector<RowRun>& runs, PaneChange* change);

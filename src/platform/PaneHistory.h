@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 #include <deque>
 #include <vector>
 
@@ -16,6 +18,7 @@ struct RowExtras
 {
     QStringList subItems;
     QString toolTip;
+    std::function<QString()> makeToolTip; // a tool tip made only when it is read
 };
 
 // One change of a pane, with what undoing it needs.

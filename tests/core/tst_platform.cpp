@@ -336,6 +336,25 @@ void PlatformTest::rowToolTipsStayWithTheirRows()
     QCOMPARE(textsOf(pane), (QStringList{u"a"_s, u"b"_s, u"c"_s}));
     QCOMPARE(pane.rowToolTip(3), u"found as C"_s);
     QCOMPARE(pane.rowToolTip(1), QString());
+
+    // A tool tip made when read is made only then, goes with its row, and gives way to a
+    // plain one set later.
+    int made = 0;
+    pane.setRowToolTip(1, [&made] {
+        ++made;
+        return u"made for A"_s;
+    });
+    QCOMPARE(made, 0);
+    pane.beginCommand();
+    pane.remove(2);
+    pane.endCommand();
+    QCOMPARE(made, 0);
+    QCOMPARE(pane.data(pane.index(0, 0), Qt::ToolTipRole).toString(), u"made for A"_s);
+    QCOMPARE(pane.rowToolTip(2), u"found as C"_s);
+    QCOMPARE(made, 1);
+    pane.setRowToolTip(1, u"plain"_s);
+    QCOMPARE(pane.rowToolTip(1), u"plain"_s);
+    QCOMPARE(made, 1);
 }
 
 void PlatformTest::countAndNoteAreAnnounced()
