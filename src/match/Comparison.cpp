@@ -86,8 +86,7 @@ void judgeBlock(std::span<const TextRef> texts, const ListIndex& index, int boun
              within(index.exact().firstPosition(verdicts[k].key, verdicts[k].keyHash), bound)))
             continue;
         verdicts[k].append = true;
-        verdicts[k].nearlyMatched =
-            index.texts()[size_t(room.nearPositions[k] - 1)].view().toString();
+        verdicts[k].nearlyMatched = first.textAt(room.nearPositions[k]).toString();
     }
 }
 

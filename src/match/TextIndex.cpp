@@ -128,8 +128,13 @@ bool TextIndex::build(std::span<const TextRef> texts, const std::function<bool()
 
 QStringView TextIndex::keyAt(int position) const
 {
-    const QStringView text = m_texts[size_t(position - 1)].view();
+    const QStringView text = textAt(position);
     return m_candidateKeyOf ? m_candidateKeyOf(text) : text;
+}
+
+QStringView TextIndex::keyOfText(QStringView text) const
+{
+    return m_keyOf ? m_keyOf(text) : text;
 }
 
 bool TextIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
@@ -157,17 +162,14 @@ bool TextIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
         }
         const size_t count = std::min(kBatch, texts.size() - first);
         for (size_t k = 0; k < count; ++k) {
-            const QStringView text = texts[first + k].view();
-            hashes[k] = hashOf(m_keyOf ? m_keyOf(text) : text);
+            hashes[k] = hashOf(keyOfText(texts[first + k].view()));
             prefetch(hashes[k]);
         }
         for (size_t k = 0; k < count; ++k) {
             const int position = static_cast<int>(first + k + 1);
             // Texts of the same hash are rare, so the key is made again for each one met.
             Slot& slot = m_slots[slotOf(m_slots, m_mask, hashes[k], [&](int candidate) {
-                const QStringView key = keyAt(candidate);
-                const QStringView text = texts[size_t(position - 1)].view();
-                return key == (m_keyOf ? m_keyOf(text) : text);
+                return keyAt(candidate) == keyOfText(textAt(position));
             })];
             if (slot.position == 0)
                 slot = Slot{hashes[k], position};
@@ -188,10 +190,8 @@ TextIndex::Found TextIndex::find(QStringView key, uint32_t hash) const
 {
     if (m_slots.empty())
         return {};
-    const Slot& slot = m_candidateKeyOf
-                           ? m_slots[slotOf(m_slots, m_mask, hash,
-                                            [&](int candidate) { return keyAt(candidate) == key; })]
-                           : m_slots[slotOf(m_slots, m_mask, hash, key, m_texts)];
+    const Slot& slot = m_slots[slotOf(m_slots, m_mask, hash,
+                                      [&](int candidate) { return keyAt(candidate) == key; })];
     return {slot.position, slot.position != 0 && !slot.shared()};
 }
 

@@ -90,7 +90,9 @@ private:
     void reset();
     // The position of the first slot with this hash, or 0.
     int candidateOf(uint32_t hash) const;
+    // The key of the text at a position, and of a text being put in.
     QStringView keyAt(int position) const;
+    QStringView keyOfText(QStringView text) const;
 
     std::span<const TextRef> m_texts;
     KeyOf m_keyOf;
