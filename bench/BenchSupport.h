@@ -78,7 +78,7 @@ double peakMemoryMiB();
 // Current resident memory of this process, in MiB (VmRSS).
 double currentMemoryMiB();
 // Memory the allocator has handed out and not been given back, in MiB: what the program
-// holds, whatever pages freed earlier it reuses.
+// holds, whatever pages freed earlier it reuses; spare text blocks are not counted.
 double heapInUseMiB();
 
 // Reproducible pseudo-random lines: letters and digits, `minLength` to `maxLength` long.

@@ -1,6 +1,7 @@
 #include "lists/ListFileLines.h"
 
 #include "platform/Memory.h"
+#include "platform/SpareBlocks.h"
 #include "platform/SystemText.h"
 
 #include <QStringDecoder>
@@ -206,8 +207,7 @@ TextBlock& ListFileLines::blockWithRoom(qsizetype characters)
         return *m_block;
     const qsizetype left = roomFor(m_bytes.size() - m_pos) + 1;
     const qsizetype size = std::max(characters, std::min(left, kListFileBlockCharacters));
-    m_block = std::make_shared<TextBlock>();
-    m_block->chars = QString(size, Qt::Uninitialized);
+    m_block = SpareBlocks::shared().make(size);
     adviseHugePages(m_block->chars.data(), size_t(size) * sizeof(QChar));
     return *m_block;
 }

@@ -1,6 +1,7 @@
 #include "platform/TextStore.h"
 
 #include "platform/Memory.h"
+#include "platform/SpareBlocks.h"
 
 #include "platform/AppError.h"
 
@@ -178,8 +179,7 @@ TextBlock& TextStore::blockWithRoomFor(qsizetype characters)
     const qsizetype previous = m_open ? m_open->chars.size() : kFirstBlockCharacters / 2;
     const qsizetype capacity =
         std::max(characters, std::min(previous * 2, kLargestBlockCharacters));
-    auto block = std::make_shared<TextBlock>();
-    block->chars = QString(capacity, Qt::Uninitialized);
+    auto block = SpareBlocks::shared().make(capacity);
     m_open = block.get();
     m_blocks.push_back(std::move(block));
     return *m_open;

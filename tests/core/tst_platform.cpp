@@ -6,6 +6,8 @@
 #include "platform/ListPane.h"
 #include "platform/Memory.h"
 #include "platform/ProgressBar.h"
+#include "platform/SpareBlocks.h"
+#include "platform/TextStore.h"
 
 #include <QAbstractItemModelTester>
 #include <QElapsedTimer>
@@ -42,6 +44,8 @@ private slots:
     void trapLetsAbandonPass();
     void fileExists();
     void zeroedRoomsAreZeroedAndOwnTheirMemory();
+    void spareBlocksLendTheirMemoryOnce();
+    void spareBlocksAreFreedWhenUnused();
 };
 
 void PlatformTest::paneAddressesRowsFromOne()
@@ -480,7 +484,6 @@ void PlatformTest::fileExists()
     QVERIFY(!FileExists(dir.filePath(u"no/such/folder/x.txt"_s)));
 }
 
-QTEST_MAIN(PlatformTest)
 void PlatformTest::zeroedRoomsAreZeroedAndOwnTheirMemory()
 {
     // A small room from the heap, and large ones from the system, one of a size that is no
@@ -509,4 +512,93 @@ void PlatformTest::zeroedRoomsAreZeroedAndOwnTheirMemory()
     }
 }
 
+namespace {
+
+const char16_t* charsOf(const std::shared_ptr<TextBlock>& block)
+{
+    return reinterpret_cast<const char16_t*>(block->chars.constData());
+}
+
+} // namespace
+
+void PlatformTest::spareBlocksLendTheirMemoryOnce()
+{
+    constexpr qsizetype kBlock = SpareBlocks::kSmallestKept * 4;
+    SpareBlocks spares(kBlock * 3, 60000);
+
+    auto first = spares.make(kBlock);
+    QCOMPARE(first->chars.size(), kBlock);
+    QCOMPARE(first->used, 0);
+    const char16_t* memory = charsOf(first);
+    first->chars[0] = u'x';
+    first->used = 1;
+    auto held = spares.make(kBlock); // alive throughout: never lent
+    const char16_t* heldMemory = charsOf(held);
+    first.reset();
+    QCOMPARE(spares.spareCharacters(), kBlock);
+
+    // Too small for it, then too large: made anew, the spare kept.
+    QVERIFY(charsOf(spares.make(kBlock / 2 - 1)) != memory);
+    QVERIFY(charsOf(spares.make(kBlock + 1)) != memory);
+    // Those two went back as spares of their own; the fitting one is lent, empty and sized.
+    auto again = spares.make(kBlock - 10);
+    QCOMPARE(charsOf(again), memory);
+    QCOMPARE(again->chars.size(), kBlock - 10);
+    QCOMPARE(again->used, 0);
+    QVERIFY(charsOf(spares.make(kBlock)) != memory);
+    QVERIFY(charsOf(held) == heldMemory);
+
+    // A block whose characters another string still shares is not kept, and that string
+    // keeps them.
+    again->chars[1] = u'y';
+    const QString sharing = again->chars;
+    const qsizetype before = spares.spareCharacters();
+    again.reset();
+    QCOMPARE(spares.spareCharacters(), before);
+    QCOMPARE(sharing.at(1), u'y');
+
+    // Never more than the room: three more blocks fit where three are allowed in all.
+    std::vector<std::shared_ptr<TextBlock>> blocks;
+    for (int i = 0; i < 4; ++i)
+        blocks.push_back(spares.make(kBlock));
+    blocks.clear();
+    QVERIFY(spares.spareCharacters() <= kBlock * 3);
+    QVERIFY(spares.spareCharacters() >= kBlock * 2);
+
+    // Small blocks are made and freed as ever.
+    spares.releaseAll();
+    spares.make(SpareBlocks::kSmallestKept - 1);
+    QCOMPARE(spares.spareCharacters(), 0);
+
+    // A block may outlive its spares.
+    auto survivor = std::make_unique<SpareBlocks>(kBlock, 60000);
+    auto block = survivor->make(kBlock);
+    survivor.reset();
+    block.reset();
+}
+
+void PlatformTest::spareBlocksAreFreedWhenUnused()
+{
+    constexpr qsizetype kBlock = SpareBlocks::kSmallestKept;
+    constexpr int kIdle = 200;
+    SpareBlocks spares(kBlock * 400, kIdle);
+    std::vector<std::shared_ptr<TextBlock>> blocks;
+    for (int i = 0; i < 300; ++i)
+        blocks.push_back(spares.make(kBlock));
+    blocks.clear();
+    QCOMPARE(spares.spareCharacters(), kBlock * 300);
+
+    // Used again before the idle time is over, the spares stay for another idle time.
+    QElapsedTimer sinceUse;
+    sinceUse.start();
+    QTest::qWait(kIdle / 2);
+    spares.make(kBlock).reset();
+    sinceUse.start();
+    QTest::qWait(kIdle * 3 / 4);
+    if (sinceUse.elapsed() < kIdle) // not when this machine was too slow to tell
+        QCOMPARE(spares.spareCharacters(), kBlock * 300);
+    QTRY_COMPARE_WITH_TIMEOUT(spares.spareCharacters(), 0, 5000);
+}
+
+QTEST_MAIN(PlatformTest)
 #include "tst_platform.moc"

@@ -1,0 +1,189 @@
+#include "platform/SpareBlocks.h"
+
+#include "platform/TextStore.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <QTimer>
+
+#include <mutex>
+#include <vector>
+
+namespace pq {
+
+namespace {
+
+constexpr qsizetype kReleasedPerDispatch = qsizetype(1) << 24;
+
+} // namespace
+
+struct SpareBlocks::State : std::enable_shared_from_this<State>
+{
+    State(qsizetype room, int idle) : roomCharacters(room), idleMilliseconds(idle) {}
+
+    const qsizetype roomCharacters;
+    const int idleMilliseconds;
+    mutable std::mutex mutex;
+    std::vector<QString> spares;
+    qsizetype spareCharacters = 0;
+    QElapsedTimer sinceUse;
+    bool releaseDue = false;
+
+    // Under the lock.
+    QString takeFitting(qsizetype characters)
+    {
+        sinceUse.start();
+        for (auto spare = spares.begin(); spare != spares.end(); ++spare) {
+            const qsizetype capacity = spare->capacity();
+            if (capacity >= characters && capacity / 2 <= characters) {
+                QString chars = std::move(*spare);
+                spares.erase(spare);
+                spareCharacters -= capacity;
+                return chars;
+            }
+        }
+        return {};
+    }
+
+    // Under the lock; false when there is no room, and the characters are freed.
+    bool keep(QString&& chars)
+    {
+        sinceUse.start();
+        const qsizetype capacity = chars.capacity();
+        if (!chars.isDetached() || spareCharacters + capacity > roomCharacters)
+            return false;
+        spares.push_back(std::move(chars));
+        spareCharacters += capacity;
+        return true;
+    }
+
+    std::vector<QString> takeAll()
+    {
+        spareCharacters = 0;
+        return std::exchange(spares, {});
+    }
+
+    // Under the lock: spares of at least `characters` characters in all, or all there are.
+    std::vector<QString> takeSome(qsizetype characters)
+    {
+        std::vector<QString> taken;
+        for (qsizetype total = 0; total < characters && !spares.empty();) {
+            total += spares.back().capacity();
+            spareCharacters -= spares.back().capacity();
+            taken.push_back(std::move(spares.back()));
+            spares.pop_back();
+        }
+        return taken;
+    }
+
+    // Under the lock.
+    void noteKept()
+    {
+        if (!releaseDue)
+            releaseDue = scheduleRelease(weak_from_this(), idleMilliseconds);
+    }
+
+    static bool scheduleRelease(const std::weak_ptr<State>& ref, int after);
+};
+
+// Frees the spares once they have lain unused for the idle time; checks again later when
+// they were used meanwhile. Runs on the thread of the application's event loop; false,
+// and nothing is scheduled, on any other thread.
+bool SpareBlocks::State::scheduleRelease(const std::weak_ptr<State>& ref, int after)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread())
+        return false;
+    QTimer::singleShot(after, app, [ref] {
+        const auto state = ref.lock();
+        if (!state)
+            return;
+        std::vector<QString> freed;
+        std::lock_guard lock(state->mutex);
+        const qint64 idle = state->sinceUse.elapsed();
+        if (idle < state->idleMilliseconds && !state->spares.empty()) {
+            state->releaseDue = scheduleRelease(ref, int(state->idleMilliseconds - idle));
+            return;
+        }
+        // A few at a time: giving a gigabyte back to the system at once would hold up the
+        // window for a while.
+        freed = state->takeSome(kReleasedPerDispatch);
+        state->releaseDue = !state->spares.empty() && scheduleRelease(ref, 0);
+    });
+    return true;
+}
+
+SpareBlocks::SpareBlocks(qsizetype roomCharacters, int idleMilliseconds)
+    : m_state(std::make_shared<State>(roomCharacters, idleMilliseconds))
+{
+}
+
+SpareBlocks::~SpareBlocks() = default;
+
+// New characters; when the memory for them cannot be had, the spares are given back to
+// the system first, then the memory asked for again.
+QString SpareBlocks::madeAfresh(qsizetype characters)
+{
+    try {
+        return QString(characters, Qt::Uninitialized);
+    } catch (const std::bad_alloc&) {
+        if (spareCharacters() == 0)
+            throw;
+    }
+    releaseAll();
+    return QString(characters, Qt::Uninitialized);
+}
+
+std::shared_ptr<TextBlock> SpareBlocks::make(qsizetype characters)
+{
+    if (characters < kSmallestKept) {
+        auto block = std::make_shared<TextBlock>();
+        block->chars = QString(characters, Qt::Uninitialized);
+        return block;
+    }
+    QString chars;
+    {
+        std::lock_guard lock(m_state->mutex);
+        chars = m_state->takeFitting(characters);
+    }
+    if (chars.isNull())
+        chars = madeAfresh(characters);
+    else
+        chars.resize(characters); // within its capacity: the memory stays where it is
+    const auto giveBack = [ref = std::weak_ptr<State>(m_state)](TextBlock* block) {
+        std::unique_ptr<TextBlock> owned(block);
+        const auto state = ref.lock();
+        if (!state)
+            return;
+        std::lock_guard lock(state->mutex);
+        if (state->keep(std::move(owned->chars)))
+            state->noteKept();
+    };
+    std::shared_ptr<TextBlock> block(new TextBlock, giveBack);
+    block->chars = std::move(chars);
+    return block;
+}
+
+qsizetype SpareBlocks::spareCharacters() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->spareCharacters;
+}
+
+void SpareBlocks::releaseAll()
+{
+    std::vector<QString> freed;
+    std::lock_guard lock(m_state->mutex);
+    freed = m_state->takeAll();
+}
+
+SpareBlocks& SpareBlocks::shared()
+{
+    // Up to 1 GiB of text, freed after three seconds unused. Never destroyed: blocks of
+    // panes that outlive everything else still give themselves back to it.
+    static SpareBlocks* const spares = new SpareBlocks(qsizetype(1) << 29, 3000);
+    return *spares;
+}
+
+} // namespace pq

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+namespace pq {
+
+struct TextBlock;
+
+// Large text blocks let go of, kept a short while for the next blocks to be made in.
+// Memory the system hands out afresh costs a page fault and a zeroed page every few
+// kilobytes, which for lists of millions of lines is a good part of loading them; memory
+// the program touched before costs nothing. Loading List 2 right after List 1, or a list
+// again after clearing it, then finds its memory ready. Spares are freed once none was
+// taken or given back for a while, and never hold more than the room given.
+class SpareBlocks
+{
+public:
+    SpareBlocks(qsizetype roomCharacters, int idleMilliseconds);
+    ~SpareBlocks();
+    SpareBlocks(const SpareBlocks&) = delete;
+    SpareBlocks& operator=(const SpareBlocks&) = delete;
+
+    // A block of exactly `characters` characters, nothing used yet: a spare's memory when
+    // one is large enough and not twice as large. Blocks too small to be worth keeping are
+    // made and freed as usual. Throws std::bad_alloc when the memory cannot be had.
+    std::shared_ptr<TextBlock> make(qsizetype characters);
+
+    qsizetype spareCharacters() const;
+    void releaseAll();
+
+    // The program's spares, for every pane and list file.
+    static SpareBlocks& shared();
+
+    // Blocks smaller than this are not kept.
+    static constexpr qsizetype kSmallestKept = qsizetype(1) << 16;
+
+private:
+    QString madeAfresh(qsizetype characters);
+
+    struct State;
+    std::shared_ptr<State> m_state;
+};
+
+} // namespace pq
