@@ -7,6 +7,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
@@ -20,24 +21,32 @@ constexpr qsizetype kReleasedPerDispatch = qsizetype(1) << 24;
 
 struct SpareBlocks::State : std::enable_shared_from_this<State>
 {
-    State(qsizetype room, int idle) : roomCharacters(room), idleMilliseconds(idle) {}
+    State(qsizetype room, int idle) : roomCharacters(room), idleMilliseconds(idle)
+    {
+        clock.start();
+    }
+
+    struct Spare
+    {
+        QString chars;
+        qint64 keptAt = 0; // by the clock
+    };
 
     const qsizetype roomCharacters;
     const int idleMilliseconds;
     mutable std::mutex mutex;
-    std::vector<QString> spares;
+    std::vector<Spare> spares; // oldest first
     qsizetype spareCharacters = 0;
-    QElapsedTimer sinceUse;
+    QElapsedTimer clock;
     bool releaseDue = false;
 
     // Under the lock.
     QString takeFitting(qsizetype characters)
     {
-        sinceUse.start();
         for (auto spare = spares.begin(); spare != spares.end(); ++spare) {
-            const qsizetype capacity = spare->capacity();
+            const qsizetype capacity = spare->chars.capacity();
             if (capacity >= characters && capacity / 2 <= characters) {
-                QString chars = std::move(*spare);
+                QString chars = std::move(spare->chars);
                 spares.erase(spare);
                 spareCharacters -= capacity;
                 return chars;
@@ -46,50 +55,46 @@ struct SpareBlocks::State : std::enable_shared_from_this<State>
         return {};
     }
 
-    // Under the lock; false when there is no room, and the characters are freed.
+    // Under the lock; false when there is no room, and the characters are left as they were.
     bool keep(QString&& chars)
     {
-        sinceUse.start();
         const qsizetype capacity = chars.capacity();
         if (!chars.isDetached() || spareCharacters + capacity > roomCharacters)
             return false;
-        spares.push_back(std::move(chars));
+        spares.push_back({std::move(chars), clock.elapsed()});
         spareCharacters += capacity;
+        if (!releaseDue)
+            releaseDue = scheduleRelease(weak_from_this(), idleMilliseconds);
         return true;
     }
 
-    std::vector<QString> takeAll()
+    std::vector<Spare> takeAll()
     {
         spareCharacters = 0;
         return std::exchange(spares, {});
     }
 
-    // Under the lock: spares of at least `characters` characters in all, or all there are.
-    std::vector<QString> takeSome(qsizetype characters)
+    // Under the lock: the spares kept before `keptBefore`, oldest first, until at least
+    // `characters` characters were taken.
+    std::vector<Spare> takeOld(qint64 keptBefore, qsizetype characters)
     {
-        std::vector<QString> taken;
-        for (qsizetype total = 0; total < characters && !spares.empty();) {
-            total += spares.back().capacity();
-            spareCharacters -= spares.back().capacity();
-            taken.push_back(std::move(spares.back()));
-            spares.pop_back();
+        std::vector<Spare> taken;
+        auto spare = spares.begin();
+        for (qsizetype total = 0;
+             spare != spares.end() && spare->keptAt < keptBefore && total < characters; ++spare) {
+            total += spare->chars.capacity();
+            spareCharacters -= spare->chars.capacity();
+            taken.push_back(std::move(*spare));
         }
+        spares.erase(spares.begin(), spare);
         return taken;
-    }
-
-    // Under the lock.
-    void noteKept()
-    {
-        if (!releaseDue)
-            releaseDue = scheduleRelease(weak_from_this(), idleMilliseconds);
     }
 
     static bool scheduleRelease(const std::weak_ptr<State>& ref, int after);
 };
 
-// Frees the spares once they have lain unused for the idle time; checks again later when
-// they were used meanwhile. Runs on the thread of the application's event loop; false,
-// and nothing is scheduled, on any other thread.
+// Frees each spare once it has lain unused for the idle time. Runs on the thread of the
+// application's event loop; false, and nothing is scheduled, on any other thread.
 bool SpareBlocks::State::scheduleRelease(const std::weak_ptr<State>& ref, int after)
 {
     QCoreApplication* app = QCoreApplication::instance();
@@ -99,17 +104,17 @@ bool SpareBlocks::State::scheduleRelease(const std::weak_ptr<State>& ref, int af
         const auto state = ref.lock();
         if (!state)
             return;
-        std::vector<QString> freed;
+        std::vector<Spare> freed;
         std::lock_guard lock(state->mutex);
-        const qint64 idle = state->sinceUse.elapsed();
-        if (idle < state->idleMilliseconds && !state->spares.empty()) {
-            state->releaseDue = scheduleRelease(ref, int(state->idleMilliseconds - idle));
-            return;
-        }
+        const qint64 now = state->clock.elapsed();
         // A few at a time: giving a gigabyte back to the system at once would hold up the
         // window for a while.
-        freed = state->takeSome(kReleasedPerDispatch);
-        state->releaseDue = !state->spares.empty() && scheduleRelease(ref, 0);
+        freed = state->takeOld(now - state->idleMilliseconds + 1, kReleasedPerDispatch);
+        state->releaseDue = false;
+        if (state->spares.empty())
+            return;
+        const qint64 due = state->spares.front().keptAt + state->idleMilliseconds - now;
+        state->releaseDue = scheduleRelease(ref, int(std::max<qint64>(due, 0)));
     });
     return true;
 }
@@ -157,8 +162,7 @@ std::shared_ptr<TextBlock> SpareBlocks::make(qsizetype characters)
         if (!state)
             return;
         std::lock_guard lock(state->mutex);
-        if (state->keep(std::move(owned->chars)))
-            state->noteKept();
+        state->keep(std::move(owned->chars));
     };
     std::shared_ptr<TextBlock> block(new TextBlock, giveBack);
     block->chars = std::move(chars);
@@ -173,14 +177,14 @@ qsizetype SpareBlocks::spareCharacters() const
 
 void SpareBlocks::releaseAll()
 {
-    std::vector<QString> freed;
+    std::vector<State::Spare> freed;
     std::lock_guard lock(m_state->mutex);
     freed = m_state->takeAll();
 }
 
 SpareBlocks& SpareBlocks::shared()
 {
-    // Up to 1 GiB of text, freed after three seconds unused. Never destroyed: blocks of
+    // Up to 1 GiB of text, each block freed after three seconds unused. Never destroyed: blocks of
     // panes that outlive everything else still give themselves back to it.
     static SpareBlocks* const spares = new SpareBlocks(qsizetype(1) << 29, 3000);
     return *spares;

@@ -11,9 +11,9 @@ struct TextBlock;
 // Large text blocks let go of, kept a short while for the next blocks to be made in.
 // Memory the system hands out afresh costs a page fault and a zeroed page every few
 // kilobytes, which for lists of millions of lines is a good part of loading them; memory
-// the program touched before costs nothing. Loading List 2 right after List 1, or a list
-// again after clearing it, then finds its memory ready. Spares are freed once none was
-// taken or given back for a while, and never hold more than the room given.
+// the program touched before costs nothing. Loading a list again after clearing one, or
+// comparing again after clearing the Results, then finds its memory ready. Each spare is freed once
+// it has lain unused a few seconds, and spares never hold more than the room given.
 class SpareBlocks
 {
 public:
