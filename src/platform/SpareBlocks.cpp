@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <limits>
 #include <mutex>
 #include <vector>
 
@@ -66,12 +67,6 @@ struct SpareBlocks::State : std::enable_shared_from_this<State>
         if (!releaseDue)
             releaseDue = scheduleRelease(weak_from_this(), idleMilliseconds);
         return true;
-    }
-
-    std::vector<Spare> takeAll()
-    {
-        spareCharacters = 0;
-        return std::exchange(spares, {});
     }
 
     // Under the lock: the spares kept before `keptBefore`, oldest first, until at least
@@ -179,13 +174,14 @@ void SpareBlocks::releaseAll()
 {
     std::vector<State::Spare> freed;
     std::lock_guard lock(m_state->mutex);
-    freed = m_state->takeAll();
+    freed =
+        m_state->takeOld(std::numeric_limits<qint64>::max(), std::numeric_limits<qsizetype>::max());
 }
 
 SpareBlocks& SpareBlocks::shared()
 {
-    // Up to 1 GiB of text, each block freed after three seconds unused. Never destroyed: blocks of
-    // panes that outlive everything else still give themselves back to it.
+    // Up to 1 GiB of text, each block freed after three seconds unused. Never destroyed:
+    // blocks of panes that outlive everything else still give themselves back to it.
     static SpareBlocks* const spares = new SpareBlocks(qsizetype(1) << 29, 3000);
     return *spares;
 }

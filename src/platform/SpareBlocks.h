@@ -12,8 +12,8 @@ struct TextBlock;
 // Memory the system hands out afresh costs a page fault and a zeroed page every few
 // kilobytes, which for lists of millions of lines is a good part of loading them; memory
 // the program touched before costs nothing. Loading a list again after clearing one, or
-// comparing again after clearing the Results, then finds its memory ready. Each spare is freed once
-// it has lain unused a few seconds, and spares never hold more than the room given.
+// comparing again after clearing the Results, then finds its memory ready. Each spare is
+// freed once it has lain unused a few seconds, and spares never hold more than the room.
 class SpareBlocks
 {
 public:
