@@ -42,6 +42,7 @@ private slots:
     void exactComparison();
     void sameRowsAsANestedScan();
     void indexFindsTheFirstOccurrence();
+    void textHashesSpreadOverTheTable();
     void resultsAreAppendedAndTicked();
     void progressAndCaption();
     void emptyLists();
@@ -151,6 +152,51 @@ void MatchTest::indexFindsTheFirstOccurrence()
     QCOMPARE(index.firstPosition(QString()), 0);
     QVERIFY(index.build(blanks, [] { return true; }));
     QCOMPARE(index.firstPosition(QString()), 1);
+}
+
+// The table chooses a slot by a hash's low bits: texts that differ anywhere, in one
+// character or only in length, must differ there, or lookups walk long runs of slots.
+void MatchTest::textHashesSpreadOverTheTable()
+{
+    const auto lowBits = [](const QStringList& texts) {
+        QSet<uint32_t> seen;
+        for (const QString& text : texts) {
+            const uint32_t hash = TextIndex::hashOf(text);
+            if (hash & 0x80000000u)
+                return -1; // the top bit is the index's own
+            seen.insert(hash & 0xFFFF);
+        }
+        return int(seen.size());
+    };
+
+    QStringList ids;
+    for (int i = 0; i < 100000; ++i)
+        ids.append(u"ID-"_s + QString::number(i).rightJustified(7, u'0'));
+    // 100,000 random hashes fill about 51,300 of 65,536 places.
+    QVERIFY2(lowBits(ids) > 49000, qPrintable(QString::number(lowBits(ids))));
+
+    QStringList oneCharacterApart;
+    const QString base(40, u'x');
+    for (int at = 0; at < base.size(); ++at) {
+        for (char16_t c = u'a'; c < u'x'; ++c) {
+            QString text = base;
+            text[at] = QChar(c);
+            oneCharacterApart.append(text);
+        }
+    }
+    // 920 random hashes fill about 914 places.
+    QVERIFY2(lowBits(oneCharacterApart) > 890,
+             qPrintable(QString::number(lowBits(oneCharacterApart))));
+
+    QStringList lengths;
+    for (int size = 0; size <= 64; ++size) {
+        lengths.append(QString(size, u'a'));
+        lengths.append(QString(size, QChar(0)));
+    }
+    QSet<uint32_t> whole;
+    for (const QString& text : lengths)
+        whole.insert(TextIndex::hashOf(text));
+    QCOMPARE(whole.size(), lengths.size() - 1); // the two empty texts are one
 }
 
 void MatchTest::resultsAreAppendedAndTicked()
