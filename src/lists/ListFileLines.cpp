@@ -104,7 +104,7 @@ qsizetype decodeCheckedUtf8(QByteArrayView bytes, QChar* out)
         const unsigned lead = in[at];
         const qsizetype length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
         if (at + length > size) { // not what a check let through; Qt's decoder copes
-            QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+            QStringDecoder decoder = decoderFor(ListFileEncoding::Utf8);
             const QChar* end = decoder.appendToBuffer(out + written, bytes.sliced(at));
             return end - out;
         }
@@ -325,25 +325,8 @@ TextBatch ListFileLines::continueLongLine()
     qsizetype piece = std::min(kLongLinePieceBytes, m_longEnd - m_pos);
     if (piece < m_longEnd - m_pos)
         piece = pieceBoundary(m_pos, piece);
-    const QByteArrayView bytes = m_bytes.sliced(m_pos, piece);
-    QChar* out = m_longChars.data() + m_longWritten;
     qsizetype damaged = 0;
-    if (m_format.encoding == ListFileEncoding::Legacy) {
-        const QString chars = SystemText::decodeLegacy(bytes);
-        std::copy(chars.cbegin(), chars.cend(), out);
-        m_longWritten += chars.size();
-    } else if (m_format.encoding == ListFileEncoding::Utf8 && m_format.validUtf8) {
-        m_longWritten += decodeCheckedUtf8(bytes, out);
-    } else {
-        QStringDecoder decoder = decoderFor(m_format.encoding);
-        QChar* const stop = decoder.appendToBuffer(out, bytes);
-        if (m_unit == 2)
-            damaged = replaceUnpairedSurrogates(out, stop - out);
-        else if (!m_format.validUtf8)
-            damaged =
-                countOf(QStringView(out, stop - out), kReplacement) - replacementsWritten(bytes);
-        m_longWritten = stop - m_longChars.constData();
-    }
+    m_longWritten += decodeInto(m_pos, m_pos + piece, m_longChars.data() + m_longWritten, damaged);
     if (damaged > 0)
         noteDamage(damaged, m_lines);
     m_pos += piece;
