@@ -39,6 +39,7 @@ void QtEventPump::yield()
         throw CommandAbandoned();
     if (cheapNowMs() - m_lastDispatchMs < kDispatchIntervalMs)
         return;
+    waitBeforeDispatch();
     m_longestGapMs = std::max(m_longestGapMs, m_sinceDispatch.elapsed());
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     restartGap();

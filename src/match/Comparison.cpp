@@ -2,6 +2,8 @@
 
 #include "match/NearMiss.h"
 
+#include <algorithm>
+
 namespace pq {
 
 namespace {
@@ -11,27 +13,10 @@ bool within(int position, int bound)
     return position != 0 && position <= bound;
 }
 
-} // namespace
-
-bool ListIndex::build(std::span<const TextRef> texts, const std::function<bool()>& pause)
-{
-    m_texts = texts;
-    TextIndex::KeyOf exactKey;
-    if (m_options.ignoreBlanks || m_options.ignoreCase)
-        exactKey = [options = m_options, keys = KeyMaker()](QStringView text) mutable {
-            return keys.exactKey(text, options);
-        };
-    if (!m_exact.build(texts, exactKey, pause))
-        return false;
-    if (m_comparison != Comparison::NearMisses)
-        return true;
-    return m_loose.build(
-        texts, [keys = KeyMaker()](QStringView text) mutable { return keys.looseKey(text); },
-        pause);
-}
-
-void judgeBlock(std::span<const TextRef> texts, const ListIndex& index, int bound,
-                JudgingRoom& room, std::vector<Verdict>& verdicts)
+// Judges a piece of a block into `verdicts`, its items' slots fetched together: a piece
+// small enough that what is fetched for its first item is still at hand for its last.
+void judgePiece(std::span<const TextRef> texts, const ListIndex& index, int bound,
+                JudgingRoom& room, Verdict* verdicts)
 {
     const size_t count = texts.size();
     const CompareOptions options = index.options();
@@ -39,8 +24,6 @@ void judgeBlock(std::span<const TextRef> texts, const ListIndex& index, int boun
     // Texts with equal keys have equal loose keys too, so near misses are first looked up by
     // their loose keys: that settles most items, those with no loose partner, at once.
     const TextIndex& first = near ? index.loose() : index.exact();
-    verdicts.assign(count, Verdict{});
-    room.kept.rewind();
     room.firstKeys.resize(count);
     room.hashes.resize(count);
     for (size_t k = 0; k < count; ++k) {
@@ -87,6 +70,38 @@ void judgeBlock(std::span<const TextRef> texts, const ListIndex& index, int boun
             continue;
         verdicts[k].append = true;
         verdicts[k].nearlyMatched = first.textAt(room.nearPositions[k]).toString();
+    }
+}
+
+} // namespace
+
+bool ListIndex::build(std::span<const TextRef> texts, const std::function<bool()>& pause,
+                      HelperThread* helper)
+{
+    m_texts = texts;
+    TextIndex::KeyOf exactKey;
+    if (m_options.ignoreBlanks || m_options.ignoreCase)
+        exactKey = [options = m_options, keys = KeyMaker()](QStringView text) mutable {
+            return keys.exactKey(text, options);
+        };
+    if (!m_exact.build(texts, exactKey, pause, helper))
+        return false;
+    if (m_comparison != Comparison::NearMisses)
+        return true;
+    return m_loose.build(
+        texts, [keys = KeyMaker()](QStringView text) mutable { return keys.looseKey(text); }, pause,
+        helper);
+}
+
+void judgeBlock(std::span<const TextRef> texts, const ListIndex& index, int bound,
+                JudgingRoom& room, std::vector<Verdict>& verdicts)
+{
+    constexpr size_t kPieceItems = 256;
+    verdicts.assign(texts.size(), Verdict{});
+    room.kept.rewind();
+    for (size_t first = 0; first < texts.size(); first += kPieceItems) {
+        const size_t count = std::min(kPieceItems, texts.size() - first);
+        judgePiece(texts.subspan(first, count), index, bound, room, verdicts.data() + first);
     }
 }
 

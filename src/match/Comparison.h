@@ -37,8 +37,10 @@ public:
     {
     }
 
-    // Returns false, and is empty, when `pause` returned false.
-    bool build(std::span<const TextRef> texts, const std::function<bool()>& pause = {});
+    // Returns false, and is empty, when `pause` returned false. Makes keys on `helper`
+    // too when given (see TextIndex::build).
+    bool build(std::span<const TextRef> texts, const std::function<bool()>& pause = {},
+               HelperThread* helper = nullptr);
 
     CompareOptions options() const { return m_options; }
     Comparison comparison() const { return m_comparison; }

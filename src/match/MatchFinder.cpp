@@ -3,6 +3,7 @@
 #include "match/Comparison.h"
 #include "match/NearMiss.h"
 #include "platform/EventPump.h"
+#include "platform/HelperThread.h"
 #include "platform/Runtime.h"
 #include "platform/Trap.h"
 #include "platform/Workspace.h"
@@ -21,8 +22,9 @@ namespace {
 class RunIndex
 {
 public:
-    RunIndex(const ListPane& list, Runtime& runtime, CompareOptions options, Comparison comparison)
-        : m_list(list), m_runtime(runtime), m_index(options, comparison)
+    RunIndex(const ListPane& list, Runtime& runtime, HelperThread& helper, CompareOptions options,
+             Comparison comparison)
+        : m_list(list), m_runtime(runtime), m_helper(helper), m_index(options, comparison)
     {
     }
 
@@ -31,10 +33,13 @@ public:
     {
         while (!m_built || m_revision != m_list.revision()) {
             m_revision = m_list.revision();
-            m_built = m_index.build(m_list.texts(), [&] {
-                m_runtime.yield();
-                return m_revision == m_list.revision();
-            });
+            m_built = m_index.build(
+                m_list.texts(),
+                [&] {
+                    m_runtime.yield();
+                    return m_revision == m_list.revision();
+                },
+                &m_helper);
             m_builds += m_built ? 1 : 0;
         }
         return m_index;
@@ -47,6 +52,7 @@ public:
 private:
     const ListPane& m_list;
     Runtime& m_runtime;
+    HelperThread& m_helper;
     ListIndex m_index;
     quint64 m_revision = 0;
     quint64 m_builds = 0;
@@ -54,15 +60,25 @@ private:
 };
 
 // Verdicts on the walked list's items, judged a block ahead and kept while they hold: while
-// neither list changed and the bound stayed the same.
+// neither list changed and the bound stayed the same. While the run works through one
+// block, the helper thread judges the next; it never runs while other commands may, as
+// every dispatch first waits for it.
 class VerdictsAhead
 {
 public:
-    static constexpr int kBlockItems = 256;
+    static constexpr int kBlockItems = 256;  // judged while the run waits for them
+    static constexpr int kAheadItems = 4096; // judged by the helper meanwhile
 
-    // With `resultKeys`, the places of the results' keys in it are fetched with each block,
+    // With `resultKeys`, the places of the results' keys in it are fetched a piece ahead,
     // so that adding them later does not wait for memory one key after another.
-    explicit VerdictsAhead(const TextSet* resultKeys) : m_resultKeys(resultKeys) {}
+    VerdictsAhead(const TextSet* resultKeys, HelperThread& helper, EventPump& pump)
+        : m_resultKeys(resultKeys), m_helper(helper),
+          m_settled(pump, [&helper] { helper.finish(); })
+    {
+    }
+    VerdictsAhead(const VerdictsAhead&) = delete;
+    VerdictsAhead& operator=(const VerdictsAhead&) = delete;
+    ~VerdictsAhead() { m_helper.finish(); }
 
     // The verdict on item `i` of `walked`; `a` is its text as the run read it, and
     // `aIsCurrent` whether the list held it at `i` ever since.
@@ -70,43 +86,91 @@ public:
                       const RunIndex& index, int bound)
     {
         if (!aIsCurrent) {
-            m_first = 0;
-            return judge(a, index.refreshed(), bound, m_room);
+            m_helper.wait();
+            m_current->first = 0;
+            m_ahead->first = 0;
+            return judge(a, index.refreshed(), bound, m_current->room);
         }
-        const bool holds = m_first > 0 && i >= m_first && i < m_first + int(m_verdicts.size()) &&
-                           m_revision == walked.revision() && m_builds == index.builds() &&
-                           m_bound == bound;
-        if (!holds) {
-            const int items = std::min(kBlockItems, walked.count() - i + 1);
-            judgeBlock(walked.texts().subspan(size_t(i - 1), size_t(items)), index.refreshed(),
-                       bound, m_room, m_verdicts);
-            prefetchResultKeys();
-            m_first = i;
-            m_revision = walked.revision();
-            m_builds = index.builds();
-            m_bound = bound;
+        const Stamp now{walked.revision(), index.builds(), bound};
+        if (!m_current->holds(i, now)) {
+            m_helper.wait();
+            if (m_ahead->first == i && m_ahead->holds(i, now))
+                std::swap(m_current, m_ahead);
+            else
+                m_current->judge(blockOf(walked, i, kBlockItems), i, index.refreshed(), now);
+            m_ahead->first = 0;
+            judgeAhead(walked, index.refreshed(), now);
+            m_prefetchedTo = i;
         }
-        return m_verdicts[size_t(i - m_first)];
+        prefetchResultKeys(i);
+        return m_current->verdicts[size_t(i - m_current->first)];
     }
 
 private:
-    void prefetchResultKeys() const
+    struct Stamp
     {
-        if (!m_resultKeys)
-            return;
-        for (const Verdict& verdict : m_verdicts) {
-            if (verdict.append)
-                m_resultKeys->prefetch(verdict.keyHash);
+        quint64 revision = 0;
+        quint64 builds = 0;
+        int bound = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+    struct Block
+    {
+        JudgingRoom room;
+        std::vector<Verdict> verdicts;
+        int first = 0; // the position of the first verdict; 0: none held
+        Stamp stamp;
+
+        bool holds(int i, const Stamp& now) const
+        {
+            return first > 0 && i >= first && i < first + int(verdicts.size()) && stamp == now;
         }
+        void judge(std::span<const TextRef> texts, int from, const ListIndex& index,
+                   const Stamp& now)
+        {
+            judgeBlock(texts, index, now.bound, room, verdicts);
+            first = from;
+            stamp = now;
+        }
+    };
+
+    // The texts of the block of up to `items` that starts at `from`.
+    static std::span<const TextRef> blockOf(const ListPane& walked, int from, int items)
+    {
+        return walked.texts().subspan(size_t(from - 1),
+                                      size_t(std::min(items, walked.count() - from + 1)));
+    }
+
+    // Hands the block after the current one to the helper, if there is one.
+    void judgeAhead(const ListPane& walked, const ListIndex& index, const Stamp& now)
+    {
+        const int from = m_current->first + int(m_current->verdicts.size());
+        if (from > walked.count())
+            return;
+        m_helper.start([ahead = m_ahead, texts = blockOf(walked, from, kAheadItems), from, &index,
+                        now] { ahead->judge(texts, from, index, now); });
+    }
+
+    void prefetchResultKeys(int i)
+    {
+        if (!m_resultKeys || i < m_prefetchedTo)
+            return;
+        const size_t from = size_t(i - m_current->first);
+        const size_t to = std::min(m_current->verdicts.size(), from + kBlockItems);
+        for (size_t k = from; k < to; ++k) {
+            if (m_current->verdicts[k].append)
+                m_resultKeys->prefetch(m_current->verdicts[k].keyHash);
+        }
+        m_prefetchedTo = i + kBlockItems;
     }
 
     const TextSet* m_resultKeys;
-    JudgingRoom m_room;
-    std::vector<Verdict> m_verdicts;
-    int m_first = 0; // the position of the first verdict; 0: none held
-    quint64 m_revision = 0;
-    quint64 m_builds = 0;
-    int m_bound = 0;
+    HelperThread& m_helper;
+    WaitBeforeDispatch m_settled;
+    Block m_blocks[2];
+    Block* m_current = &m_blocks[0];
+    Block* m_ahead = &m_blocks[1];
+    int m_prefetchedTo = 0;
 };
 
 // Copies the text into `buffer`, reusing its room.
@@ -181,9 +245,10 @@ void compareLists(Workspace& ws, Comparison comparison)
     const ListPane& other = walksList2(comparison) ? ws.listView1 : ws.listView2;
     const CompareOptions options = ws.compareOptions;
     ProgressBar& bar = ws.progressBar1;
-    RunIndex index(other, runtime, options, comparison);
+    HelperThread helper;
+    RunIndex index(other, runtime, helper, options, comparison);
     TextSet appended; // the keys of this run's results, for "Each Result Once"
-    VerdictsAhead ahead(options.eachResultOnce ? &appended : nullptr);
+    VerdictsAhead ahead(options.eachResultOnce ? &appended : nullptr, helper, runtime.pump());
     QString a; // a copy: the commands that run while the run yields may change the list
 
     trap.step(100, [&] { runtime.yield(); });

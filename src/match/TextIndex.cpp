@@ -1,5 +1,7 @@
 #include "match/TextIndex.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -138,7 +140,7 @@ QStringView TextIndex::keyOfText(QStringView text) const
 }
 
 bool TextIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
-                      const std::function<bool()>& pause)
+                      const std::function<bool()>& pause, HelperThread* helper)
 {
     reset();
     m_keyOf = keyOf;
@@ -151,33 +153,65 @@ bool TextIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
         return false;
     }
 
-    // In batches: the slots of a batch are fetched together, not one miss after another.
-    constexpr size_t kBatch = 64;
-    static_assert(kTextsBetweenPauses % kBatch == 0);
-    uint32_t hashes[kBatch];
-    for (size_t first = 0; first < texts.size(); first += kBatch) {
-        if (pause && first % kTextsBetweenPauses == kTextsBetweenPauses - kBatch && !pause()) {
+    // The keys and hashes of one stretch are made while the one before is put in: on the
+    // helper, with key buffers of its own, or else here, in turn.
+    KeyOf helperKeyOf = keyOf;
+    const auto hashStretch = [&texts](size_t first, const KeyOf& keyOfText,
+                                      std::vector<uint32_t>& hashes) {
+        const size_t count = std::min(kTextsBetweenPauses, texts.size() - first);
+        hashes.resize(count);
+        for (size_t k = 0; k < count; ++k) {
+            const QStringView text = texts[first + k].view();
+            hashes[k] = hashOf(keyOfText ? keyOfText(text) : text);
+        }
+    };
+    const auto finishHelper = qScopeGuard([helper] {
+        if (helper)
+            helper->finish();
+    });
+    std::vector<uint32_t> hashes;
+    std::vector<uint32_t> nextHashes;
+    if (!texts.empty())
+        hashStretch(0, m_keyOf, hashes);
+    for (size_t first = 0; first < texts.size(); first += kTextsBetweenPauses) {
+        const size_t next = first + kTextsBetweenPauses;
+        const bool more = next < texts.size();
+        if (more && helper)
+            helper->start([&, next] { hashStretch(next, helperKeyOf, nextHashes); });
+        putIn(first, hashes);
+        if (more && helper)
+            helper->wait();
+        else if (more)
+            hashStretch(next, m_keyOf, nextHashes);
+        std::swap(hashes, nextHashes);
+        if (more && pause && !pause()) {
             reset();
             return false;
         }
-        const size_t count = std::min(kBatch, texts.size() - first);
-        for (size_t k = 0; k < count; ++k) {
-            hashes[k] = hashOf(keyOfText(texts[first + k].view()));
-            prefetch(hashes[k]);
-        }
-        for (size_t k = 0; k < count; ++k) {
-            const int position = static_cast<int>(first + k + 1);
-            // Texts of the same hash are rare, so the key is made again for each one met.
-            Slot& slot = m_slots[slotOf(m_slots, m_mask, hashes[k], [&](int candidate) {
-                return keyAt(candidate) == keyOfText(textAt(position));
-            })];
-            if (slot.position == 0)
-                slot = Slot{hashes[k], position};
-            else // keep the first occurrence
-                slot.hash |= Slot::kShared;
-        }
     }
     return true;
+}
+
+void TextIndex::putIn(size_t first, std::span<const uint32_t> hashes)
+{
+    // The slots a few texts ahead are fetched while a text is put in, so that their misses
+    // overlap.
+    constexpr size_t kAhead = 16;
+    for (size_t k = 0; k < std::min(kAhead, hashes.size()); ++k)
+        prefetch(hashes[k]);
+    for (size_t k = 0; k < hashes.size(); ++k) {
+        if (k + kAhead < hashes.size())
+            prefetch(hashes[k + kAhead]);
+        const int position = static_cast<int>(first + k + 1);
+        // Texts of the same hash are rare, so the key is made again for each one met.
+        Slot& slot = m_slots[slotOf(m_slots, m_mask, hashes[k], [&](int candidate) {
+            return keyAt(candidate) == keyOfText(textAt(position));
+        })];
+        if (slot.position == 0)
+            slot = Slot{hashes[k], position};
+        else // keep the first occurrence
+            slot.hash |= Slot::kShared;
+    }
 }
 
 // Texts are hashed here rather than by qHash. Qt's hash uses the wide vector registers

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/HelperThread.h"
 #include "platform/Memory.h"
 #include "platform/TextStore.h"
 
@@ -48,10 +49,12 @@ public:
 
     // Builds the index of `texts`, by their keys when `keyOf` is given; calls `pause` now
     // and then so a caller can yield. Returns false when `pause` returned false: the texts
-    // changed and the index is empty.
+    // changed and the index is empty. With a `helper`, the keys of the next stretch of texts
+    // are made and hashed on it while this thread puts in the current one; it is never busy
+    // while `pause` runs.
     bool build(std::span<const TextRef> texts, const std::function<bool()>& pause = {});
     bool build(std::span<const TextRef> texts, const KeyOf& keyOf,
-               const std::function<bool()>& pause = {});
+               const std::function<bool()>& pause = {}, HelperThread* helper = nullptr);
 
     // The first position of a text whose key is `key`, or 0 when none has it.
     int firstPosition(QStringView key) const { return firstPosition(key, hashOf(key)); }
@@ -88,6 +91,8 @@ public:
 
 private:
     void reset();
+    // Puts in the texts from `first` on, whose hashes are given.
+    void putIn(size_t first, std::span<const uint32_t> hashes);
     // The position of the first slot with this hash, or 0.
     int candidateOf(uint32_t hash) const;
     // The key of the text at a position, and of a text being put in.

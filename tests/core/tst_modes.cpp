@@ -191,6 +191,8 @@ private slots:
     void list1ChangesWhileList2IsWalked();
     void walkedListChangesInTheMiddleOfABlock();
     void otherListChangesWhileItsKeysAreMade();
+    void listsChangeWhileBlocksAreJudgedAhead();
+    void listsChangeJustBeforeABlockJudgedAhead();
     void anotherQuestionDuringARun();
     void resultsClearedDuringARun();
     void explanations_data();
@@ -484,6 +486,109 @@ void ModesTest::otherListChangesWhileItsKeysAreMade()
     QCOMPARE(textsOf(f.ws->listView3),
              reference(Comparison::AlsoIn, f.ws->compareOptions, list1, textsOf(f.ws->listView2)));
     QCOMPARE(textsOf(f.ws->listView3), (QStringList{u"v9999"_s, u"v5000"_s, u"v20"_s, u"v4100"_s}));
+}
+
+// The number a text of listsChangeWhileBlocksAreJudgedAhead ends with.
+int numberOf(QStringView text)
+{
+    return text.mid(1).toInt();
+}
+
+void ModesTest::listsChangeWhileBlocksAreJudgedAhead()
+{
+    // Blocks ahead of the walk are judged on a helper thread. Every 97th yield, the walked
+    // list loses the item three after the one being processed; once, halfway, the other
+    // list loses the texts of the 300 numbers after the next 100. Those changes only
+    // touch items the walk has yet to reach, so every question must give what it gives
+    // for the lists as they ended.
+    constexpr int kItems = 1200;
+    QStringList list1;
+    QStringList list2;
+    for (int k = 0; k < kItems; ++k) {
+        list1.append(u"v"_s + QString::number(k));
+        list2.append((k % 3 == 0 ? u"v"_s : k % 3 == 1 ? u"V"_s : u"x"_s) + QString::number(k));
+    }
+    for (const Comparison comparison : kComparisons) {
+        for (const int bits : {0, 7}) {
+            Fixture f;
+            f.ws->listView1.addMany(list1);
+            f.ws->listView2.addMany(list2);
+            f.ws->compareOptions = optionsNumbered(bits);
+            ListPane& walked = walksList2(comparison) ? f.ws->listView2 : f.ws->listView1;
+            ListPane& other = walksList2(comparison) ? f.ws->listView1 : f.ws->listView2;
+            bool otherChanged = false;
+            f.pump.every = [&](int yields) {
+                const QString caption = f.ws->progressBar1.text();
+                if (yields % 97 != 0 || !caption.startsWith(u"Processing: "_s))
+                    return;
+                const QString current = caption.mid(12);
+                const int at = int(textsOf(walked).indexOf(current)) + 1;
+                if (at + 3 <= walked.count())
+                    walked.remove(at + 3);
+                if (otherChanged || numberOf(current) < kItems / 2)
+                    return;
+                otherChanged = true;
+                for (int p = other.count(); p >= 1; --p) {
+                    const int n = numberOf(other.view(p));
+                    if (n > numberOf(current) + 100 && n <= numberOf(current) + 400)
+                        other.remove(p);
+                }
+            };
+            compareLists(*f.ws, comparison);
+            const QString described = describe(comparison, f.ws->compareOptions);
+            QVERIFY2(otherChanged, qPrintable(described));
+            QVERIFY2(walked.count() < kItems - 20, qPrintable(described));
+            QVERIFY2(textsOf(f.ws->listView3) == reference(comparison, f.ws->compareOptions,
+                                                           textsOf(f.ws->listView1),
+                                                           textsOf(f.ws->listView2)),
+                     qPrintable(described));
+            QVERIFY(f.errors.reports.isEmpty());
+        }
+    }
+}
+
+void ModesTest::listsChangeJustBeforeABlockJudgedAhead()
+{
+    // The first 256 items are judged while the run waits, the next ones by the helper
+    // meanwhile. Just before the run reaches item 257, in the second yield that shows item
+    // 256, the walked list loses item 257, or the other list has the text item 257 matches
+    // replaced by one that differs in case. Either way the block judged ahead is stale and
+    // item 257's verdict changes.
+    QStringList list1;
+    QStringList list2;
+    for (int k = 1; k <= 600; ++k) {
+        list1.append(u"v"_s + QString::number(k));
+        list2.append((k % 3 == 2 ? u"v"_s : k % 3 == 0 ? u"V"_s : u"x"_s) + QString::number(k));
+    }
+    for (const Comparison comparison : kComparisons) {
+        for (const bool changeWalked : {false, true}) {
+            Fixture f;
+            f.ws->listView1.addMany(list1);
+            f.ws->listView2.addMany(list2);
+            ListPane& walked = walksList2(comparison) ? f.ws->listView2 : f.ws->listView1;
+            ListPane& other = walksList2(comparison) ? f.ws->listView1 : f.ws->listView2;
+            const QString item256 = u"Processing: "_s + walked.text(256);
+            int shown = 0;
+            f.pump.every = [&](int) {
+                if (f.ws->progressBar1.text() != item256 || ++shown != 2)
+                    return;
+                if (changeWalked) {
+                    walked.remove(257);
+                } else {
+                    other.remove(257);
+                    other.add(u"V257"_s);
+                }
+            };
+            compareLists(*f.ws, comparison);
+            const QString described = describe(comparison, f.ws->compareOptions) +
+                                      u", walked changed %1"_s.arg(changeWalked);
+            QVERIFY2(shown >= 2, qPrintable(described));
+            QVERIFY2(textsOf(f.ws->listView3) == reference(comparison, f.ws->compareOptions,
+                                                           textsOf(f.ws->listView1),
+                                                           textsOf(f.ws->listView2)),
+                     qPrintable(described));
+        }
+    }
 }
 
 void ModesTest::anotherQuestionDuringARun()

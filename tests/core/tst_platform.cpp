@@ -1,8 +1,10 @@
-// The pane model and its storage, the progress bar, the error trap and FileExists.
+// The pane model and its storage, the progress bar, the error trap, FileExists, the helper
+// thread and the waits before a dispatch.
 #include "TestDoubles.h"
 
 #include "platform/AppError.h"
 #include "platform/FileSystem.h"
+#include "platform/HelperThread.h"
 #include "platform/ListPane.h"
 #include "platform/Memory.h"
 #include "platform/ProgressBar.h"
@@ -46,6 +48,8 @@ private slots:
     void zeroedRoomsAreZeroedAndOwnTheirMemory();
     void spareBlocksLendTheirMemoryOnce();
     void spareBlocksAreFreedWhenUnused();
+    void helperRunsJobsInTurnAndKeepsTheirFailures();
+    void waitsBeforeDispatchRunWhileTheyLive();
 };
 
 void PlatformTest::paneAddressesRowsFromOne()
@@ -599,6 +603,53 @@ void PlatformTest::spareBlocksAreFreedWhenUnused()
     if (sinceUse.elapsed() < kIdle) // not when this machine was too slow to tell
         QCOMPARE(spares.spareCharacters(), kBlock);
     QTRY_COMPARE_WITH_TIMEOUT(spares.spareCharacters(), 0, 5000);
+}
+
+void PlatformTest::helperRunsJobsInTurnAndKeepsTheirFailures()
+{
+    HelperThread helper;
+    std::vector<int> done;
+    // A job handed over while one runs starts after it.
+    helper.start([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        done.push_back(1);
+    });
+    helper.start([&] { done.push_back(2); });
+    helper.wait();
+    QCOMPARE(done, (std::vector<int>{1, 2}));
+
+    // What a job threw comes out of `wait`, once, and never out of `finish`.
+    helper.start([] { throw AppError(u"Out of memory"_s); });
+    helper.finish();
+    QVERIFY_THROWS_EXCEPTION(AppError, helper.wait());
+    helper.wait();
+
+    // The helper lets a job handed over last finish before it goes.
+    bool finished = false;
+    {
+        HelperThread leaving;
+        leaving.start([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            finished = true;
+        });
+    }
+    QVERIFY(finished);
+}
+
+void PlatformTest::waitsBeforeDispatchRunWhileTheyLive()
+{
+    ScriptedPump pump;
+    int waits = 0;
+    {
+        WaitBeforeDispatch first(pump, [&] { ++waits; });
+        {
+            WaitBeforeDispatch second(pump, [&] { waits += 10; });
+            pump.yield();
+        }
+        pump.yield();
+    }
+    pump.yield();
+    QCOMPARE(waits, 12);
 }
 
 QTEST_MAIN(PlatformTest)

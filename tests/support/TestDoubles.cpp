@@ -99,6 +99,7 @@ void ScriptedPump::yield()
     if (abandoned)
         throw CommandAbandoned();
     ++yields;
+    waitBeforeDispatch();
     if (every)
         every(yields);
     const auto it = at.find(yields);

@@ -1,0 +1,83 @@
+#include "platform/HelperThread.h"
+
+#include <utility>
+
+namespace pq {
+
+HelperThread::HelperThread() : m_ownThread(std::thread::hardware_concurrency() > 1) {}
+
+HelperThread::~HelperThread()
+{
+    if (!m_thread.joinable())
+        return;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+}
+
+void HelperThread::start(std::function<void()> job)
+{
+    if (!m_ownThread) {
+        try {
+            job();
+        } catch (...) {
+            m_failure = std::current_exception();
+        }
+        return;
+    }
+    finish();
+    if (!m_thread.joinable())
+        m_thread = std::thread([this] { serve(); });
+    {
+        const std::lock_guard lock(m_mutex);
+        m_job = std::move(job);
+    }
+    m_changed.notify_all();
+}
+
+void HelperThread::finish()
+{
+    if (!m_ownThread)
+        return;
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_job; });
+}
+
+void HelperThread::wait()
+{
+    finish();
+    std::exception_ptr failure;
+    {
+        const std::lock_guard lock(m_mutex);
+        failure = std::exchange(m_failure, nullptr);
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void HelperThread::serve()
+{
+    std::unique_lock lock(m_mutex);
+    while (true) {
+        m_changed.wait(lock, [this] { return m_job || m_stopping; });
+        if (!m_job)
+            return;
+        lock.unlock();
+        std::exception_ptr failure;
+        try {
+            m_job();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        lock.lock();
+        m_job = nullptr;
+        if (failure)
+            m_failure = failure;
+        m_changed.notify_all();
+    }
+}
+
+} // namespace pq

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace pq {
+
+// A second thread for a long command: it runs the jobs the command hands it, one at a
+// time, while the command goes on with its own share of the work. The thread starts with
+// the first job. On a machine with a single core a job runs at once, inside `start`.
+class HelperThread
+{
+public:
+    HelperThread();
+    HelperThread(const HelperThread&) = delete;
+    HelperThread& operator=(const HelperThread&) = delete;
+    ~HelperThread(); // lets the job finish, then ends the thread
+
+    // Hands `job` over, once the job handed over before is done.
+    void start(std::function<void()> job);
+    // Returns once the job last handed over is done. What it threw is kept for `wait`.
+    void finish();
+    // Like `finish`, then rethrows what the job threw.
+    void wait();
+
+private:
+    void serve();
+
+    const bool m_ownThread;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::function<void()> m_job; // handed over and not yet done
+    bool m_stopping = false;
+    std::exception_ptr m_failure;
+    std::thread m_thread;
+};
+
+} // namespace pq
