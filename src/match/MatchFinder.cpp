@@ -173,6 +173,25 @@ private:
     int m_prefetchedTo = 0;
 };
 
+// Reports a failure once the helper is done: the report's box lets events, and so other
+// commands, run while it is up.
+class ReportAfterHelper : public ErrorSink
+{
+public:
+    ReportAfterHelper(ErrorSink& errors, HelperThread& helper) : m_errors(errors), m_helper(helper)
+    {
+    }
+    void report(const QString& description, const QString& location, int label) override
+    {
+        m_helper.finish();
+        m_errors.report(description, location, label);
+    }
+
+private:
+    ErrorSink& m_errors;
+    HelperThread& m_helper;
+};
+
 // Copies the text into `buffer`, reusing its room.
 void copyInto(QString& buffer, QStringView text)
 {
@@ -240,12 +259,13 @@ void PushButton11_Click(Workspace& ws)
 void compareLists(Workspace& ws, Comparison comparison)
 {
     Runtime& runtime = ws.runtime;
-    Trap trap(runtime.errors(), QStringLiteral("Form1.PushButton11_Click"));
+    HelperThread helper;
+    ReportAfterHelper errors(runtime.errors(), helper);
+    Trap trap(errors, QStringLiteral("Form1.PushButton11_Click"));
     const ListPane& walked = walksList2(comparison) ? ws.listView2 : ws.listView1;
     const ListPane& other = walksList2(comparison) ? ws.listView1 : ws.listView2;
     const CompareOptions options = ws.compareOptions;
     ProgressBar& bar = ws.progressBar1;
-    HelperThread helper;
     RunIndex index(other, runtime, helper, options, comparison);
     TextSet appended; // the keys of this run's results, for "Each Result Once"
     VerdictsAhead ahead(options.eachResultOnce ? &appended : nullptr, helper, runtime.pump());
