@@ -60,14 +60,22 @@ TextRef refTo(QStringView text)
 
 // Has a table from the system a slice at a time, calling `pause` in between: its texts land
 // all over it, and would otherwise take the page faults of the whole table in their first
-// few thousand writes. False when a pause returned false.
-bool populateInSlices(ZeroedArray<Slot>& table, const std::function<bool()>& pause)
+// few thousand writes. With a `helper`, it has every other slice from the system at the same
+// time. False when a pause returned false.
+bool populateInSlices(ZeroedArray<Slot>& table, const std::function<bool()>& pause,
+                      HelperThread* helper = nullptr)
 {
-    constexpr size_t kSlotsBetweenPauses = (size_t(8) << 20) / sizeof(Slot);
-    for (size_t first = 0; first < table.size(); first += kSlotsBetweenPauses) {
+    constexpr size_t kSlice = (size_t(8) << 20) / sizeof(Slot);
+    const size_t step = helper ? 2 * kSlice : kSlice;
+    for (size_t first = 0; first < table.size(); first += step) {
         if (first > 0 && !pause())
             return false;
-        table.populate(first, kSlotsBetweenPauses);
+        const size_t second = first + kSlice;
+        if (helper && second < table.size())
+            helper->start([&table, second] { table.populate(second, kSlice); });
+        table.populate(first, kSlice);
+        if (helper)
+            helper->wait();
     }
     return true;
 }
@@ -148,7 +156,7 @@ bool TextIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
     m_slots = ZeroedArray<Slot>(capacityFor(texts.size()));
     m_mask = m_slots.size() - 1;
     m_texts = texts;
-    if (pause && !populateInSlices(m_slots, pause)) {
+    if (pause && !populateInSlices(m_slots, pause, helper)) {
         reset();
         return false;
     }
@@ -303,14 +311,17 @@ void TextSet::prefetch(uint32_t hash) const
         __builtin_prefetch(&m_slots[hash & m_mask]);
 }
 
-void TextSet::reserve(size_t count, const std::function<void()>& pause)
+void TextSet::reserve(size_t count, const std::function<void()>& pause, HelperThread* helper)
 {
     m_texts.reserve(count);
     if (m_slots.size() < capacityFor(count))
-        growTo(capacityFor(count), [&] {
-            pause();
-            return true;
-        });
+        growTo(
+            capacityFor(count),
+            [&] {
+                pause();
+                return true;
+            },
+            helper);
 }
 
 void TextSet::grow()
@@ -318,11 +329,11 @@ void TextSet::grow()
     growTo(capacityFor(m_texts.size() + 1), {});
 }
 
-void TextSet::growTo(size_t capacity, const std::function<bool()>& pause)
+void TextSet::growTo(size_t capacity, const std::function<bool()>& pause, HelperThread* helper)
 {
     ZeroedArray<Slot> table(capacity);
     if (pause)
-        populateInSlices(table, pause);
+        populateInSlices(table, pause, helper);
     const size_t mask = table.size() - 1;
     for (const Slot& slot : m_slots.all()) {
         if (slot.position == 0)

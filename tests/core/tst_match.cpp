@@ -6,6 +6,7 @@
 #include "match/ResultsCommands.h"
 #include "match/TextIndex.h"
 #include "platform/AppError.h"
+#include "platform/HelperThread.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -151,6 +152,26 @@ void MatchTest::indexFindsTheFirstOccurrence()
     QCOMPARE(pauses, 1);
     QCOMPARE(index.firstPosition(QString()), 0);
     QVERIFY(index.build(blanks, [] { return true; }));
+    QCOMPARE(index.firstPosition(QString()), 1);
+
+    // With a helper that makes the keys of every other stretch, and has every other slice
+    // of the table from the system: the same first positions, by the keys.
+    HelperThread helper;
+    const TextIndex::KeyOf keyOf = [buffer = QString()](QStringView text) mutable {
+        buffer = u'#' + text;
+        return QStringView(buffer);
+    };
+    QVERIFY(index.build(
+        pane.texts(), keyOf, [] { return true; }, &helper));
+    for (int i = 0; i < 123457; i += 97)
+        QCOMPARE(index.firstPosition(QString(u'#' + QString::number(i))), i + 1);
+    QCOMPARE(index.firstPosition(u"5"_s), 0);
+    pauses = 0;
+    QVERIFY(!index.build(
+        blanks, {}, [&] { return ++pauses < 2; }, &helper));
+    QCOMPARE(pauses, 2);
+    QVERIFY(index.build(
+        blanks, {}, [] { return true; }, &helper));
     QCOMPARE(index.firstPosition(QString()), 1);
 }
 
