@@ -13,8 +13,28 @@ bool within(int position, int bound)
     return position != 0 && position <= bound;
 }
 
-// Judges a piece of a block into `verdicts`, its items' slots fetched together: a piece
-// small enough that what is fetched for its first item is still at hand for its last.
+} // namespace
+
+bool ListIndex::build(std::span<const TextRef> texts, const std::function<bool()>& pause,
+                      HelperThread* helper)
+{
+    m_texts = texts;
+    TextIndex::KeyOf exactKey;
+    if (m_options.ignoreBlanks || m_options.ignoreCase)
+        exactKey = [options = m_options, keys = KeyMaker()](QStringView text) mutable {
+            return keys.exactKey(text, options);
+        };
+    if (!m_exact.build(texts, exactKey, pause, helper))
+        return false;
+    if (m_comparison != Comparison::NearMisses)
+        return true;
+    return m_loose.build(
+        texts, [keys = KeyMaker()](QStringView text) mutable { return keys.looseKey(text); }, pause,
+        helper);
+}
+
+// A piece's items have their slots fetched together: a piece is small enough that what is
+// fetched for its first item is still at hand for its last.
 void judgePiece(std::span<const TextRef> texts, const ListIndex& index, int bound,
                 JudgingRoom& room, Verdict* verdicts)
 {
@@ -24,6 +44,9 @@ void judgePiece(std::span<const TextRef> texts, const ListIndex& index, int boun
     // Texts with equal keys have equal loose keys too, so near misses are first looked up by
     // their loose keys: that settles most items, those with no loose partner, at once.
     const TextIndex& first = near ? index.loose() : index.exact();
+    room.exactCandidates = index.exact().keyOf();
+    room.looseCandidates = index.loose().keyOf();
+    const TextIndex::KeyOf& firstCandidates = near ? room.looseCandidates : room.exactCandidates;
     room.firstKeys.resize(count);
     room.hashes.resize(count);
     for (size_t k = 0; k < count; ++k) {
@@ -40,7 +63,8 @@ void judgePiece(std::span<const TextRef> texts, const ListIndex& index, int boun
     room.nearPositions.assign(count, 0);
     room.exactLookups.assign(count, false);
     for (size_t k = 0; k < count; ++k) {
-        const TextIndex::Found match = first.find(room.firstKeys[k], room.hashes[k]);
+        const TextIndex::Found match =
+            first.find(room.firstKeys[k], room.hashes[k], firstCandidates);
         const bool found = within(match.position, bound);
         if (!near) {
             verdicts[k].append = index.comparison() == Comparison::AlsoIn ? found : !found;
@@ -66,37 +90,19 @@ void judgePiece(std::span<const TextRef> texts, const ListIndex& index, int boun
     for (size_t k = 0; k < count; ++k) {
         if (room.nearPositions[k] == 0 ||
             (room.exactLookups[k] &&
-             within(index.exact().firstPosition(verdicts[k].key, verdicts[k].keyHash), bound)))
+             within(index.exact()
+                        .find(verdicts[k].key, verdicts[k].keyHash, room.exactCandidates)
+                        .position,
+                    bound)))
             continue;
         verdicts[k].append = true;
         verdicts[k].nearlyMatched = first.textAt(room.nearPositions[k]).toString();
     }
 }
 
-} // namespace
-
-bool ListIndex::build(std::span<const TextRef> texts, const std::function<bool()>& pause,
-                      HelperThread* helper)
-{
-    m_texts = texts;
-    TextIndex::KeyOf exactKey;
-    if (m_options.ignoreBlanks || m_options.ignoreCase)
-        exactKey = [options = m_options, keys = KeyMaker()](QStringView text) mutable {
-            return keys.exactKey(text, options);
-        };
-    if (!m_exact.build(texts, exactKey, pause, helper))
-        return false;
-    if (m_comparison != Comparison::NearMisses)
-        return true;
-    return m_loose.build(
-        texts, [keys = KeyMaker()](QStringView text) mutable { return keys.looseKey(text); }, pause,
-        helper);
-}
-
 void judgeBlock(std::span<const TextRef> texts, const ListIndex& index, int bound,
                 JudgingRoom& room, std::vector<Verdict>& verdicts)
 {
-    constexpr size_t kPieceItems = 256;
     verdicts.assign(texts.size(), Verdict{});
     room.kept.rewind();
     for (size_t first = 0; first < texts.size(); first += kPieceItems) {

@@ -71,6 +71,9 @@ struct JudgingRoom
 {
     KeyMaker keys;
     KeyMaker candidateKeys; // of the texts in the index that keys are compared with
+    // The indexes' own key functions, with buffers of this room's own.
+    TextIndex::KeyOf exactCandidates;
+    TextIndex::KeyOf looseCandidates;
     TextArena kept;
     std::vector<QStringView> firstKeys;
     std::vector<uint32_t> hashes;
@@ -84,6 +87,13 @@ struct JudgingRoom
 // from memory of its items overlap.
 void judgeBlock(std::span<const TextRef> texts, const ListIndex& index, int bound,
                 JudgingRoom& room, std::vector<Verdict>& verdicts);
+
+// Judges the texts of one piece of a block, into `verdicts`, keeping the keys it makes in
+// `room` without forgetting those kept before: pieces of one block can be judged apart, on
+// different threads with rooms of their own.
+constexpr size_t kPieceItems = 256;
+void judgePiece(std::span<const TextRef> texts, const ListIndex& index, int bound,
+                JudgingRoom& room, Verdict* verdicts);
 
 // Judges one text.
 Verdict judge(QStringView text, const ListIndex& index, int bound, JudgingRoom& room);

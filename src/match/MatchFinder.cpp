@@ -9,6 +9,7 @@
 #include "platform/Workspace.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <new>
 #include <optional>
@@ -61,8 +62,9 @@ private:
 
 // Verdicts on the walked list's items, judged a block ahead and kept while they hold: while
 // neither list changed and the bound stayed the same. While the run works through one
-// block, the helper thread judges the next; it never runs while other commands may, as
-// every dispatch first waits for it.
+// block, the helper thread judges the next, piece by piece; a run that gets there first
+// judges the pieces left itself. The helper never runs while other commands may, as every
+// dispatch first waits for it.
 class VerdictsAhead
 {
 public:
@@ -86,14 +88,14 @@ public:
                       const RunIndex& index, int bound)
     {
         if (!aIsCurrent) {
-            m_helper.wait();
             m_current->first = 0;
             m_ahead->first = 0;
+            m_helper.wait();
             return judge(a, index.refreshed(), bound, m_current->room);
         }
         const Stamp now{walked.revision(), index.builds(), bound};
         if (!m_current->holds(i, now)) {
-            m_helper.wait();
+            takeOverAhead(i, index.refreshed(), now);
             if (m_ahead->first == i && m_ahead->holds(i, now))
                 std::swap(m_current, m_ahead);
             else
@@ -116,21 +118,46 @@ private:
     };
     struct Block
     {
-        JudgingRoom room;
+        JudgingRoom room;      // the helper's
+        JudgingRoom takenOver; // the run's, for the pieces it judges itself
         std::vector<Verdict> verdicts;
         int first = 0; // the position of the first verdict; 0: none held
         Stamp stamp;
+        std::span<const TextRef> texts; // while its pieces are judged
+        std::atomic<size_t> nextPiece{0};
 
         bool holds(int i, const Stamp& now) const
         {
             return first > 0 && i >= first && i < first + int(verdicts.size()) && stamp == now;
         }
-        void judge(std::span<const TextRef> texts, int from, const ListIndex& index,
+        void judge(std::span<const TextRef> block, int from, const ListIndex& index,
                    const Stamp& now)
         {
-            judgeBlock(texts, index, now.bound, room, verdicts);
+            judgeBlock(block, index, now.bound, room, verdicts);
             first = from;
             stamp = now;
+        }
+        // Made ready to be judged in pieces, before the helper starts on it.
+        void prepare(std::span<const TextRef> block, int from, const Stamp& now)
+        {
+            texts = block;
+            verdicts.assign(block.size(), Verdict{});
+            room.kept.rewind();
+            takenOver.kept.rewind();
+            nextPiece.store(0, std::memory_order_relaxed);
+            first = from;
+            stamp = now;
+        }
+        // Judges pieces no thread has taken yet, with `into` for their keys.
+        void judgePieces(const ListIndex& index, JudgingRoom& into)
+        {
+            const size_t pieces = (texts.size() + kPieceItems - 1) / kPieceItems;
+            for (size_t piece;
+                 (piece = nextPiece.fetch_add(1, std::memory_order_relaxed)) < pieces;) {
+                const size_t at = piece * kPieceItems;
+                judgePiece(texts.subspan(at, std::min(kPieceItems, texts.size() - at)), index,
+                           stamp.bound, into, verdicts.data() + at);
+            }
         }
     };
 
@@ -147,8 +174,24 @@ private:
         const int from = m_current->first + int(m_current->verdicts.size());
         if (from > walked.count())
             return;
-        m_helper.start([ahead = m_ahead, texts = blockOf(walked, from, kAheadItems), from, &index,
-                        now] { ahead->judge(texts, from, index, now); });
+        m_ahead->prepare(blockOf(walked, from, kAheadItems), from, now);
+        m_helper.start([ahead = m_ahead, &index] { ahead->judgePieces(index, ahead->room); });
+    }
+
+    // Judges what the helper has not begun of the block ahead when it starts at `i` and
+    // still holds, then waits for the helper. The block ahead holds no verdicts after a
+    // failure.
+    void takeOverAhead(int i, const ListIndex& index, const Stamp& now)
+    {
+        try {
+            if (m_ahead->first == i && m_ahead->stamp == now)
+                m_ahead->judgePieces(index, m_ahead->takenOver);
+            m_helper.wait();
+        } catch (...) {
+            m_helper.finish();
+            m_ahead->first = 0;
+            throw;
+        }
     }
 
     void prefetchResultKeys(int i)

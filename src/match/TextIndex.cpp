@@ -255,12 +255,14 @@ uint32_t TextIndex::hashOf(QStringView text)
     return static_cast<uint32_t>(h ^ (h >> 32)) & ~Slot::kShared;
 }
 
-TextIndex::Found TextIndex::find(QStringView key, uint32_t hash) const
+TextIndex::Found TextIndex::find(QStringView key, uint32_t hash, const KeyOf& candidateKeyOf) const
 {
     if (m_slots.empty())
         return {};
-    const Slot& slot = m_slots[slotOf(m_slots, m_mask, hash,
-                                      [&](int candidate) { return keyAt(candidate) == key; })];
+    const Slot& slot = m_slots[slotOf(m_slots, m_mask, hash, [&](int candidate) {
+        const QStringView text = textAt(candidate);
+        return (candidateKeyOf ? candidateKeyOf(text) : text) == key;
+    })];
     return {slot.position, slot.position != 0 && !slot.shared()};
 }
 

@@ -65,7 +65,11 @@ public:
         int position = 0;   // the first text with the key; 0: none has it
         bool alone = false; // no other text has it
     };
-    Found find(QStringView key, uint32_t hash) const;
+    Found find(QStringView key, uint32_t hash) const { return find(key, hash, m_candidateKeyOf); }
+    // The same, making the keys of the texts compared with by `candidateKeyOf`: a copy of
+    // `keyOf()` with buffers of its own lets several threads look keys up at once.
+    Found find(QStringView key, uint32_t hash, const KeyOf& candidateKeyOf) const;
+    const KeyOf& keyOf() const { return m_keyOf; }
     // The text at a position, as the index was built from it.
     QStringView textAt(int position) const { return m_texts[size_t(position - 1)].view(); }
     static uint32_t hashOf(QStringView text);

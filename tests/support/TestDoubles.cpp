@@ -99,7 +99,8 @@ void ScriptedPump::yield()
     if (abandoned)
         throw CommandAbandoned();
     ++yields;
-    waitBeforeDispatch();
+    if (yields % yieldsPerDispatch == 0)
+        waitBeforeDispatch();
     if (every)
         every(yields);
     const auto it = at.find(yields);

@@ -76,6 +76,9 @@ public:
     std::map<int, std::function<void()>> at;
     std::function<void(int)> every;
     bool abandoned = false;
+    // How many yields make one dispatch, whose waits run first; the actions above may only
+    // change what the waits guard when it is 1.
+    int yieldsPerDispatch = 1;
 
     void yield() override;
     void abandonCommands() override { abandoned = true; }
