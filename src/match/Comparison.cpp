@@ -100,25 +100,15 @@ void judgePiece(std::span<const TextRef> texts, const ListIndex& index, int boun
     }
 }
 
-void judgeBlock(std::span<const TextRef> texts, const ListIndex& index, int bound,
-                JudgingRoom& room, std::vector<Verdict>& verdicts)
-{
-    verdicts.assign(texts.size(), Verdict{});
-    room.kept.rewind();
-    for (size_t first = 0; first < texts.size(); first += kPieceItems) {
-        const size_t count = std::min(kPieceItems, texts.size() - first);
-        judgePiece(texts.subspan(first, count), index, bound, room, verdicts.data() + first);
-    }
-}
-
 Verdict judge(QStringView text, const ListIndex& index, int bound, JudgingRoom& room)
 {
     TextRef ref;
     ref.data = reinterpret_cast<const char16_t*>(text.utf16());
     ref.size = static_cast<quint32>(text.size());
-    std::vector<Verdict> verdicts;
-    judgeBlock({&ref, 1}, index, bound, room, verdicts);
-    return verdicts.front();
+    room.kept.rewind();
+    Verdict verdict;
+    judgePiece({&ref, 1}, index, bound, room, &verdict);
+    return verdict;
 }
 
 } // namespace pq

@@ -81,16 +81,12 @@ struct JudgingRoom
     std::vector<char> exactLookups; // whether a near miss's key must still be looked up
 };
 
-// Judges each of `texts` against the first `bound` items of the index, into `verdicts`: a
-// function of the texts, the index and its options alone, with no yield and no pane, so
-// that blocks of items can be judged anywhere. Looking a block up at once lets the fetches
-// from memory of its items overlap.
-void judgeBlock(std::span<const TextRef> texts, const ListIndex& index, int bound,
-                JudgingRoom& room, std::vector<Verdict>& verdicts);
-
-// Judges the texts of one piece of a block, into `verdicts`, keeping the keys it makes in
-// `room` without forgetting those kept before: pieces of one block can be judged apart, on
-// different threads with rooms of their own.
+// Judges each of `texts`, at most kPieceItems of them, against the first `bound` items of
+// the index, into `verdicts`: a function of the texts, the index and its options alone,
+// with no yield and no pane, so that items can be judged anywhere, on any thread with a
+// room of its own. Looking a piece up at once lets the fetches from memory of its items
+// overlap. The keys it makes are kept in `room` along with those kept before, so that the
+// pieces of one block can share a room.
 constexpr size_t kPieceItems = 256;
 void judgePiece(std::span<const TextRef> texts, const ListIndex& index, int bound,
                 JudgingRoom& room, Verdict* verdicts);

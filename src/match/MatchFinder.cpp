@@ -99,7 +99,7 @@ public:
             if (m_ahead->first == i && m_ahead->holds(i, now))
                 std::swap(m_current, m_ahead);
             else
-                m_current->judge(blockOf(walked, i, kBlockItems), i, index.refreshed(), now);
+                judgeHere(blockOf(walked, i, kBlockItems), i, index.refreshed(), now);
             m_ahead->first = 0;
             judgeAhead(walked, index.refreshed(), now);
             m_prefetchedTo = i;
@@ -130,14 +130,7 @@ private:
         {
             return first > 0 && i >= first && i < first + int(verdicts.size()) && stamp == now;
         }
-        void judge(std::span<const TextRef> block, int from, const ListIndex& index,
-                   const Stamp& now)
-        {
-            judgeBlock(block, index, now.bound, room, verdicts);
-            first = from;
-            stamp = now;
-        }
-        // Made ready to be judged in pieces, before the helper starts on it.
+        // Made ready to be judged in pieces, before any thread starts on it.
         void prepare(std::span<const TextRef> block, int from, const Stamp& now)
         {
             texts = block;
@@ -166,6 +159,16 @@ private:
     {
         return walked.texts().subspan(size_t(from - 1),
                                       size_t(std::min(items, walked.count() - from + 1)));
+    }
+
+    // Judges the block at `from` on this thread, as the current one.
+    void judgeHere(std::span<const TextRef> block, int from, const ListIndex& index,
+                   const Stamp& now)
+    {
+        m_current->prepare(block, from, now);
+        m_current->first = 0; // until every piece is judged
+        m_current->judgePieces(index, m_current->room);
+        m_current->first = from;
     }
 
     // Hands the block after the current one to the helper, if there is one.
