@@ -1,5 +1,6 @@
 #include "platform/HelperThread.h"
 
+#include <system_error>
 #include <utility>
 
 namespace pq {
@@ -20,6 +21,14 @@ HelperThread::~HelperThread()
 
 void HelperThread::start(std::function<void()> job)
 {
+    finish();
+    if (m_ownThread && !m_thread.joinable()) {
+        try {
+            m_thread = std::thread([this] { serve(); });
+        } catch (const std::system_error&) {
+            m_ownThread = false; // no thread to be had now: the jobs run here
+        }
+    }
     if (!m_ownThread) {
         try {
             job();
@@ -28,22 +37,23 @@ void HelperThread::start(std::function<void()> job)
         }
         return;
     }
-    finish();
-    if (!m_thread.joinable())
-        m_thread = std::thread([this] { serve(); });
     {
         const std::lock_guard lock(m_mutex);
         m_job = std::move(job);
+        m_pending = true;
     }
     m_changed.notify_all();
 }
 
+// The job is let go of here, not on the helper: a thread that frees memory gets the
+// allocator's bookkeeping of its own, tens of megabytes of address space that stay.
 void HelperThread::finish()
 {
     if (!m_ownThread)
         return;
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return !m_job; });
+    m_changed.wait(lock, [this] { return !m_pending; });
+    m_job = nullptr;
 }
 
 void HelperThread::wait()
@@ -62,8 +72,8 @@ void HelperThread::serve()
 {
     std::unique_lock lock(m_mutex);
     while (true) {
-        m_changed.wait(lock, [this] { return m_job || m_stopping; });
-        if (!m_job)
+        m_changed.wait(lock, [this] { return m_pending || m_stopping; });
+        if (!m_pending)
             return;
         lock.unlock();
         std::exception_ptr failure;
@@ -73,7 +83,7 @@ void HelperThread::serve()
             failure = std::current_exception();
         }
         lock.lock();
-        m_job = nullptr;
+        m_pending = false;
         if (failure)
             m_failure = failure;
         m_changed.notify_all();

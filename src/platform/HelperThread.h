@@ -10,7 +10,8 @@ namespace pq {
 
 // A second thread for a long command: it runs the jobs the command hands it, one at a
 // time, while the command goes on with its own share of the work. The thread starts with
-// the first job. On a machine with a single core a job runs at once, inside `start`.
+// the first job. On a machine with a single core, or when the system has no thread to
+// give, a job runs at once, inside `start`.
 class HelperThread
 {
 public:
@@ -29,10 +30,11 @@ public:
 private:
     void serve();
 
-    const bool m_ownThread;
+    bool m_ownThread; // false on a single core, or once no thread could be made
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::function<void()> m_job; // handed over and not yet done
+    std::function<void()> m_job;
+    bool m_pending = false; // the job is handed over and not yet done
     bool m_stopping = false;
     std::exception_ptr m_failure;
     std::thread m_thread;

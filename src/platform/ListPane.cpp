@@ -261,6 +261,15 @@ void ListPane::clear()
     record(std::move(change));
 }
 
+void ListPane::takeBackAppended(int position, size_t blocksBefore)
+{
+    const int first = rowIndex(position);
+    m_history.forget();
+    takeRuns({{first, count() - first}}, nullptr);
+    m_store.dropBlocksFrom(blocksBefore);
+    changed();
+}
+
 bool ListPane::undo()
 {
     if (!m_history.canUndo())

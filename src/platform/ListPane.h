@@ -76,6 +76,11 @@ public:
     // reaches past the last row.
     void removeRows(std::vector<RowRun> runs);
     void clear();
+    // Takes the rows from `position` on back out, with the blocks from `blocksBefore` on,
+    // when the command that appended them cannot finish, often for want of memory: it
+    // copies nothing, and the undo steps go, one of which holds the appending.
+    void takeBackAppended(int position, size_t blocksBefore);
+    size_t blockCount() const { return m_store.blockCount(); }
 
     // The selected item (SelectedItem) that the double-click removes; 0 when none.
     int selected() const { return m_selected + 1; }

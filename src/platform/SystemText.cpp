@@ -66,6 +66,12 @@ QString decodeLegacy(QByteArrayView bytes)
     return decodeWindows1252(bytes);
 }
 
+qsizetype decodeLegacy(QByteArrayView bytes, QChar* out)
+{
+    decodeWindows1252(bytes, out);
+    return bytes.size();
+}
+
 qsizetype append(QStringView text, QByteArray& out)
 {
     // Stateless: a surrogate left without its pair at the end of a text is not held over

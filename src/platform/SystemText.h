@@ -14,6 +14,9 @@ namespace SystemText {
 // Text of a legacy list file, one that is neither UTF-8 nor marked as UTF-16: read as
 // Windows-1252, where every byte maps to a character so nothing is lost.
 QString decodeLegacy(QByteArrayView bytes);
+// The same into room for a character per byte, allocating nothing; returns how many
+// characters it wrote.
+qsizetype decodeLegacy(QByteArrayView bytes, QChar* out);
 
 // Appends `text` encoded for a result file. An unpaired surrogate, which no encoding can
 // hold, is written as U+FFFD; returns how many were.

@@ -16,13 +16,18 @@ constexpr std::array<char16_t, 32> kHighControls = {
 
 QString decodeWindows1252(QByteArrayView bytes)
 {
-    QString text = QString::fromLatin1(bytes);
-    for (QChar& c : text) {
-        const char16_t u = c.unicode();
-        if (u >= 0x80 && u <= 0x9F)
-            c = QChar(kHighControls[u - 0x80]);
-    }
+    QString text(bytes.size(), Qt::Uninitialized);
+    decodeWindows1252(bytes, text.data());
     return text;
+}
+
+void decodeWindows1252(QByteArrayView bytes, QChar* out)
+{
+    auto* to = reinterpret_cast<char16_t*>(out);
+    for (const char byte : bytes) {
+        const auto u = static_cast<unsigned char>(byte);
+        *to++ = u >= 0x80 && u <= 0x9F ? kHighControls[u - 0x80] : char16_t(u);
+    }
 }
 
 } // namespace pq
