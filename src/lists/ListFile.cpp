@@ -61,19 +61,32 @@ void checkRoomFor(const QFile& file)
 
 // Appends the next block of the file; false once the end was reached. Reads until a
 // read returns nothing rather than trusting the size, which files such as those under
-// /proc report as 0.
-bool readBlock(QFile& file, ListFileBytes& read)
+// /proc report as 0. With a helper, the bytes read before are looked at meanwhile, unless
+// they have to move to take the block.
+bool readBlock(QFile& file, ListFileBytes& read, HelperThread* helper)
 {
     const qsizetype before = read.bytes.size();
+    const bool meanwhile = helper && before + kListFileBlockBytes <= read.bytes.capacity();
+    if (meanwhile)
+        helper->start([&scan = read.scan, seen = QByteArrayView(read.bytes)] { scan.add(seen); });
     read.bytes.resize(before + kListFileBlockBytes);
     const qint64 got = file.read(read.bytes.data() + before, kListFileBlockBytes);
+    if (meanwhile)
+        helper->wait();
     if (got < 0) {
         read.bytes.resize(before);
         throw AppError(file.errorString());
     }
     read.bytes.resize(before + static_cast<qsizetype>(got));
-    read.scan.add(read.bytes);
+    if (!meanwhile)
+        read.scan.add(read.bytes);
     return got > 0;
+}
+
+// Whether a file is large enough for its work to be shared out with a helper thread.
+bool worthAHelper(qint64 bytes)
+{
+    return bytes > 4 * kListFileBatchBytes;
 }
 
 // Reads the whole file, yielding before each block; false when a read failed.
@@ -84,10 +97,12 @@ bool readWholeFile(Trap& trap, Runtime& runtime, QFile& file, ListFileBytes& rea
         read.bytes.reserve(static_cast<qsizetype>(size) + kListFileBlockBytes);
         adviseHugePages(read.bytes.data(), size_t(read.bytes.capacity()));
     }
+    HelperThread helper;
+    HelperThread* const sharing = worthAHelper(size) ? &helper : nullptr;
     bool more = true;
     while (more) { // [104] until the end of the file
         trap.loopStep(106, [&] { runtime.yield(); });
-        if (!trap.loopStep(108, [&] { more = readBlock(file, read); }))
+        if (!trap.loopStep(108, [&] { more = readBlock(file, read, sharing); }))
             return false;
     }
     return true;
@@ -99,7 +114,8 @@ class AppendedRows
 {
 public:
     explicit AppendedRows(ListPane& pane)
-        : m_pane(pane), m_first(pane.count() + 1), m_revision(pane.revision())
+        : m_pane(pane), m_first(pane.count() + 1), m_blocks(pane.blockCount()),
+          m_revision(pane.revision())
     {
     }
     void add(TextBatch batch)
@@ -112,12 +128,13 @@ public:
     void takeBack()
     {
         if (m_mine && m_pane.revision() == m_revision && m_pane.count() >= m_first)
-            m_pane.removeRange(m_first, m_pane.count() - m_first + 1);
+            m_pane.takeBackAppended(m_first, m_blocks);
     }
 
 private:
     ListPane& m_pane;
     int m_first;
+    size_t m_blocks;
     quint64 m_revision;
     bool m_mine = true;
 };
@@ -132,9 +149,18 @@ DamagedText appendLines(Trap& trap, Runtime& runtime, ListPane& pane, const List
         return {};
     ListFileLines lines(read.bytes, format);
     AppendedRows appended(pane);
+    // A large file's batches are decoded two at a time, the second on a helper thread.
+    HelperThread helper;
+    const bool sharing = worthAHelper(read.bytes.size());
+    const auto appendNext = [&] {
+        if (!sharing)
+            return appended.add(lines.nextBatch());
+        for (TextBatch& batch : lines.nextBatches(helper))
+            appended.add(std::move(batch));
+    };
     while (!lines.atEnd()) {
         trap.loopStep(106, [&] { runtime.yield(); });
-        if (!trap.loopStep(110, [&] { appended.add(lines.nextBatch()); })) {
+        if (!trap.loopStep(110, appendNext)) {
             appended.takeBack();
             return {};
         }

@@ -44,6 +44,11 @@ private:
     qsizetype m_lfs = 0;
 };
 
+// How many code units from `from` to `end`, both at unit boundaries, end lines in a file
+// of this format: its LFs for a Unix text file, its CRs for any other.
+qsizetype lineEndsBetween(QByteArrayView bytes, qsizetype from, qsizetype end,
+                          const ListFileFormat& format);
+
 // The size of a code unit of the encoding, in bytes.
 inline qsizetype unitBytes(ListFileEncoding encoding)
 {

@@ -4,6 +4,7 @@
 #include "platform/SpareBlocks.h"
 #include "platform/SystemText.h"
 
+#include <QScopeGuard>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -209,6 +210,44 @@ TextBatch ListFileLines::nextBatch(qsizetype batchBytes)
 {
     if (m_longLine)
         return continueLongLine();
+    std::optional<Stretch> stretch = cut(batchBytes);
+    if (!stretch)
+        return continueLongLine();
+    decode(*stretch);
+    return take(*stretch);
+}
+
+std::vector<TextBatch> ListFileLines::nextBatches(HelperThread& helper, qsizetype batchBytes)
+{
+    std::vector<TextBatch> batches;
+    if (m_longLine) {
+        batches.push_back(continueLongLine());
+        return batches;
+    }
+    std::optional<Stretch> first = cut(batchBytes);
+    if (!first) {
+        batches.push_back(continueLongLine());
+        return batches;
+    }
+    std::optional<Stretch> second = atEnd() || m_longLine ? std::nullopt : cut(batchBytes);
+    if (second) {
+        const auto finishHelper = qScopeGuard([&helper] { helper.finish(); });
+        helper.start([this, &second] { decode(*second); });
+        decode(*first);
+        helper.wait();
+    } else {
+        decode(*first);
+    }
+    batches.push_back(take(*first));
+    if (second)
+        batches.push_back(take(*second));
+    return batches;
+}
+
+// Cuts the whole lines of the next batch off and makes room for their characters; none
+// when a long line opens it, which is then taken a piece at a time.
+std::optional<ListFileLines::Stretch> ListFileLines::cut(qsizetype batchBytes)
+{
     qsizetype end;
     if (m_pos >= m_end) {
         end = m_bytes.size(); // only the odd last byte of a UTF-16 file is left
@@ -226,24 +265,49 @@ TextBatch ListFileLines::nextBatch(qsizetype batchBytes)
                 m_longLine = true;
                 m_longEnd = lineEnd;
                 m_longNext = end;
-                return continueLongLine();
+                return std::nullopt;
             }
         }
     }
-    const qsizetype stop = std::min(end, m_end);
-    TextBlock& block = blockWithRoom(roomFor(stop - m_pos) + 1);
-    QChar* const out = block.chars.data() + block.used;
-    qsizetype damaged = 0;
-    qsizetype size = decodeInto(m_pos, stop, out, damaged);
-    if (end >= m_end && m_end < m_bytes.size()) {
-        out[size++] = QChar(kReplacement); // a last unit cut off
-        ++damaged;
-        end = m_bytes.size();
+    Stretch stretch;
+    stretch.from = m_pos;
+    stretch.stop = std::min(end, m_end);
+    stretch.unitCutOff = end >= m_end && m_end < m_bytes.size();
+    stretch.room = roomFor(stretch.stop - m_pos) + 1;
+    TextBlock& block = blockWithRoom(stretch.room);
+    stretch.out = block.chars.data() + block.used;
+    stretch.batch = TextBatch(m_block);
+    // Room for every line up front: the decoding, on either thread, then allocates nothing.
+    stretch.batch.texts.reserve(size_t(lineEndsBetween(m_bytes, m_pos, stretch.stop, m_format)) +
+                                1);
+    block.used += stretch.room;
+    m_pos = stretch.unitCutOff ? m_bytes.size() : end;
+    return stretch;
+}
+
+// Touches nothing but the stretch and its room, so that another thread may decode the
+// next stretch meanwhile.
+void ListFileLines::decode(Stretch& stretch) const
+{
+    stretch.size = decodeInto(stretch.from, stretch.stop, stretch.out, stretch.damaged);
+    if (stretch.unitCutOff) {
+        stretch.out[stretch.size++] = QChar(kReplacement);
+        ++stretch.damaged;
     }
-    const qsizetype from = block.used;
-    block.used += size;
-    m_pos = end;
-    return split(from, block.used, damaged);
+    split(stretch);
+}
+
+// The stretch's batch, its lines counted and its damage noted. Room it did not need is
+// given back when no other stretch was cut from the block after it.
+TextBatch ListFileLines::take(Stretch& stretch)
+{
+    TextBlock& block = *stretch.batch.block;
+    if (block.chars.constData() + block.used == stretch.out + stretch.room)
+        block.used -= stretch.room - stretch.size;
+    if (stretch.damaged > 0)
+        noteDamage(stretch.damaged, m_lines + std::max<qsizetype>(stretch.damagedLine, 0));
+    m_lines += stretch.lines;
+    return std::move(stretch.batch);
 }
 
 // Characters that decoding `bytes` bytes may take at most.
@@ -258,11 +322,8 @@ qsizetype ListFileLines::decodeInto(qsizetype from, qsizetype end, QChar* out,
                                     qsizetype& damaged) const
 {
     const QByteArrayView bytes = m_bytes.sliced(from, end - from);
-    if (m_format.encoding == ListFileEncoding::Legacy) {
-        const QString chars = SystemText::decodeLegacy(bytes);
-        std::copy(chars.cbegin(), chars.cend(), out);
-        return chars.size();
-    }
+    if (m_format.encoding == ListFileEncoding::Legacy)
+        return SystemText::decodeLegacy(bytes, out);
     if (m_format.encoding == ListFileEncoding::Utf8 && m_format.validUtf8)
         return decodeCheckedUtf8(bytes, out);
     QStringDecoder decoder = decoderFor(m_format.encoding);
@@ -287,29 +348,26 @@ TextBlock& ListFileLines::blockWithRoom(qsizetype characters)
     return *m_block;
 }
 
-TextBatch ListFileLines::split(qsizetype from, qsizetype size, qsizetype damaged)
+void ListFileLines::split(Stretch& stretch) const
 {
-    TextBatch batch(m_block);
-    const char16_t* data = reinterpret_cast<const char16_t*>(m_block->chars.constData());
+    const char16_t* data = reinterpret_cast<const char16_t*>(stretch.out);
+    const qsizetype offset = stretch.out - stretch.batch.block->chars.constData();
     const char16_t lineEnd = m_format.unixLines ? u'\n' : u'\r';
-    const qsizetype firstLine = m_lines;
-    qsizetype damagedLine = -1;
+    const qsizetype size = stretch.size;
+    qsizetype from = 0;
     while (from < size) {
         const char16_t* found =
             std::char_traits<char16_t>::find(data + from, size_t(size - from), lineEnd);
         const qsizetype stop = found ? found - data : size;
-        if (damaged > 0 && damagedLine < 0 &&
+        if (stretch.damaged > 0 && stretch.damagedLine < 0 &&
             QStringView(data + from, stop - from).contains(QChar(kReplacement)))
-            damagedLine = m_lines;
-        batch.addText(from, stop - from);
-        ++m_lines;
+            stretch.damagedLine = stretch.lines;
+        stretch.batch.addText(offset + from, stop - from);
+        ++stretch.lines;
         from = stop + 1;
         if (found && lineEnd == u'\r' && from < size && data[from] == u'\n')
             ++from;
     }
-    if (damaged > 0)
-        noteDamage(damaged, damagedLine >= 0 ? damagedLine : firstLine);
-    return batch;
 }
 
 TextBatch ListFileLines::continueLongLine()

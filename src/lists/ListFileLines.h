@@ -1,11 +1,14 @@
 #pragma once
 
 #include "lists/ListFileFormat.h"
+#include "platform/HelperThread.h"
 #include "platform/TextStore.h"
 
 #include <QByteArrayView>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace pq {
 
@@ -41,9 +44,33 @@ public:
 
     bool atEnd() const { return m_pos >= m_bytes.size() && !m_longLine; }
     TextBatch nextBatch(qsizetype batchBytes = kListFileBatchBytes);
+    // The next batch and the one after it, which `helper` decodes meanwhile; one batch
+    // when a long line or the end comes first.
+    std::vector<TextBatch> nextBatches(HelperThread& helper,
+                                       qsizetype batchBytes = kListFileBatchBytes);
     const DamagedText& damage() const { return m_damage; }
 
 private:
+    // Whole lines cut off to be decoded into room of their own, on either thread, and
+    // what decoding them found. Line numbers are the stretch's own, from 0.
+    struct Stretch
+    {
+        qsizetype from = 0;
+        qsizetype stop = 0;
+        bool unitCutOff = false; // the file ends inside a code unit after `stop`
+        QChar* out = nullptr;
+        qsizetype room = 0;
+        TextBatch batch{std::shared_ptr<TextBlock>()};
+        qsizetype size = 0;
+        qsizetype lines = 0;
+        qsizetype damaged = 0;
+        qsizetype damagedLine = -1;
+    };
+
+    std::optional<Stretch> cut(qsizetype batchBytes);
+    void decode(Stretch& stretch) const;
+    TextBatch take(Stretch& stretch);
+
     bool isLineEnd(qsizetype at) const;
     qsizetype afterLineEnd(qsizetype at) const;
     qsizetype lastLineEndBefore(qsizetype from, qsizetype end) const;
@@ -53,7 +80,7 @@ private:
     qsizetype roomFor(qsizetype bytes) const;
     qsizetype decodeInto(qsizetype from, qsizetype end, QChar* out, qsizetype& damaged) const;
     TextBlock& blockWithRoom(qsizetype characters);
-    TextBatch split(qsizetype from, qsizetype size, qsizetype damaged);
+    void split(Stretch& stretch) const;
     TextBatch continueLongLine();
     void noteDamage(qsizetype places, qsizetype line);
 
