@@ -13,56 +13,75 @@ namespace pq {
 namespace {
 
 #if defined(__SSE2__)
-// Adds how often `byte` stands in each 16-byte lane position to `counts`, eight bits each,
-// and folds them into `total` before they can overflow.
-struct ByteCounter
+// Counts one code unit of `Width` bytes sixteen bytes at a time: each match adds one to
+// every byte of its lane, and the eight-bit sums are folded before they can overflow.
+template <int Width> struct UnitCounter
 {
-    explicit ByteCounter(char wanted) : byte(_mm_set1_epi8(wanted)) {}
-    void add(__m128i chunk) { counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(chunk, byte)); }
+    explicit UnitCounter(uint16_t unit)
+        : wanted(Width == 1 ? _mm_set1_epi8(char(unit)) : _mm_set1_epi16(short(unit)))
+    {
+    }
+    void add(__m128i chunk)
+    {
+        const __m128i same =
+            Width == 1 ? _mm_cmpeq_epi8(chunk, wanted) : _mm_cmpeq_epi16(chunk, wanted);
+        counts = _mm_sub_epi8(counts, same);
+    }
     void fold()
     {
         const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-        total += qsizetype(_mm_cvtsi128_si64(sums)) +
-                 qsizetype(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+        total += (qsizetype(_mm_cvtsi128_si64(sums)) +
+                  qsizetype(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)))) /
+                 Width;
         counts = _mm_setzero_si128();
     }
-    const __m128i byte;
+    const __m128i wanted;
     __m128i counts = _mm_setzero_si128();
     qsizetype total = 0;
 };
 #endif
 
-// How many CRs and LFs stand in the bytes from `from` to `end`, sixteen bytes at a time:
-// a call per line end would cost more than the counting.
-void countCrLf(const char* data, qsizetype from, qsizetype end, qsizetype& crs, qsizetype& lfs)
+// How often the code units `first` and `second`, of `Width` bytes as they lie in memory,
+// stand from `at` to `stop` (whole units), in one pass: a call per line end would cost
+// more than the counting.
+template <int Width>
+void countUnits(const char* at, const char* stop, uint16_t first, uint16_t second,
+                qsizetype& firsts, qsizetype& seconds)
 {
-    const char* at = data + from;
-    const char* const stop = data + end;
 #if defined(__SSE2__)
-    ByteCounter cr('\r');
-    ByteCounter lf('\n');
+    UnitCounter<Width> a(first);
+    UnitCounter<Width> b(second);
     while (stop - at >= 16) {
         const qsizetype chunks = std::min<qsizetype>((stop - at) / 16, 255);
         for (qsizetype i = 0; i < chunks; ++i, at += 16) {
             const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-            cr.add(chunk);
-            lf.add(chunk);
+            a.add(chunk);
+            b.add(chunk);
         }
-        cr.fold();
-        lf.fold();
+        a.fold();
+        b.fold();
     }
-    crs += cr.total;
-    lfs += lf.total;
+    firsts += a.total;
+    seconds += b.total;
 #endif
-    for (; at < stop; ++at) {
-        crs += *at == '\r';
-        lfs += *at == '\n';
+    for (; stop - at >= Width; at += Width) {
+        uint16_t unit = 0;
+        if constexpr (Width == 1)
+            unit = static_cast<unsigned char>(*at);
+        else
+            std::memcpy(&unit, at, sizeof unit);
+        firsts += unit == first;
+        seconds += unit == second;
     }
 }
 
-// How many UTF-16 units from `from` to `end` (both at unit boundaries) are CR and LF;
-// `low` is where a unit's low byte stands in it. One pass over whole units, which the
-// compiler can widen, rather than a byte search that stops at every line end.
+void countCrLf(const char* data, qsizetype from, qsizetype end, qsizetype& crs, qsizetype& lfs)
+{
+    countUnits<1>(data + from, data + end, '\r', '\n', crs, lfs);
+}
+
+// The same for UTF-16 units from `from` to `end`, both at unit boundaries; `low` is where
+// a unit's low byte stands in it.
 void countCrLfUnits(const char* data, qsizetype from, qsizetype end, qsizetype low, qsizetype& crs,
                     qsizetype& lfs)
 {
@@ -73,18 +92,7 @@ void countCrLfUnits(const char* data, qsizetype from, qsizetype end, qsizetype l
         std::memcpy(&unit, bytes, sizeof unit);
         return unit;
     };
-    const uint16_t crUnit = unitOf('\r');
-    const uint16_t lfUnit = unitOf('\n');
-    qsizetype cr = 0;
-    qsizetype lf = 0;
-    for (qsizetype at = from; at + 1 < end; at += 2) {
-        uint16_t unit;
-        std::memcpy(&unit, data + at, sizeof unit);
-        cr += unit == crUnit;
-        lf += unit == lfUnit;
-    }
-    crs += cr;
-    lfs += lf;
+    countUnits<2>(data + from, data + end, unitOf('\r'), unitOf('\n'), crs, lfs);
 }
 
 // Where a UTF-8 check may stop without cutting a character: before the last lead byte of

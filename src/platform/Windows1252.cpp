@@ -2,6 +2,10 @@
 
 #include <array>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace pq {
 
 namespace {
@@ -23,11 +27,34 @@ QString decodeWindows1252(QByteArrayView bytes)
 
 void decodeWindows1252(QByteArrayView bytes, QChar* out)
 {
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     auto* to = reinterpret_cast<char16_t*>(out);
-    for (const char byte : bytes) {
-        const auto u = static_cast<unsigned char>(byte);
-        *to++ = u >= 0x80 && u <= 0x9F ? kHighControls[u - 0x80] : char16_t(u);
+    const qsizetype size = bytes.size();
+    qsizetype at = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time as Latin-1; only a chunk holding one of 0x80..0x9F, which
+    // the code page gives characters of their own, is looked at byte by byte.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i flip = _mm_set1_epi8(char(0x80));
+    const __m128i controls = _mm_set1_epi8(0x20);
+    for (; at + 16 <= size; at += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + at), _mm_unpacklo_epi8(chunk, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + at + 8), _mm_unpackhi_epi8(chunk, zero));
+        // 0x80..0x9F become 0x00..0x1F, every other byte something else as a signed byte.
+        const __m128i shifted = _mm_xor_si128(chunk, flip);
+        const __m128i high =
+            _mm_andnot_si128(_mm_cmplt_epi8(shifted, zero), _mm_cmplt_epi8(shifted, controls));
+        if (_mm_movemask_epi8(high) == 0)
+            continue;
+        for (qsizetype i = at; i < at + 16; ++i) {
+            if (in[i] >= 0x80 && in[i] <= 0x9F)
+                to[i] = kHighControls[in[i] - 0x80];
+        }
     }
+#endif
+    for (; at < size; ++at)
+        to[at] = in[at] >= 0x80 && in[at] <= 0x9F ? kHighControls[in[at] - 0x80] : char16_t(in[at]);
 }
 
 } // namespace pq

@@ -195,6 +195,15 @@ void ListFileTest::windows1252RoundTripsEveryByte()
     for (int undefined : {0x81, 0x8D, 0x8F, 0x90, 0x9D})
         QCOMPARE(text.at(undefined).unicode(), char16_t(undefined));
     QCOMPARE(text.at(0xE9), QChar(0x00E9));
+
+    // Sixteen bytes go at a time, the rest one by one: every byte at every place in a
+    // chunk decodes as it does alone.
+    for (int offset = 0; offset < 16; ++offset) {
+        const QByteArray bytes = QByteArray(offset, 'x') + all + all;
+        const QString decoded = decodeWindows1252(bytes);
+        for (qsizetype i = 0; i < bytes.size(); ++i)
+            QCOMPARE(decoded.at(i), decodeWindows1252(bytes.sliced(i, 1)).at(0));
+    }
 }
 
 void ListFileTest::lineRules_data()
