@@ -116,15 +116,18 @@ private:
         int bound = 0;
         bool operator==(const Stamp&) const = default;
     };
-    struct Block
+    // What the run reads at every item, what both threads count pieces with, and each
+    // thread's room lie on cache lines of their own: the run's reads would otherwise
+    // miss whenever the helper writes next to them.
+    struct alignas(64) Block
     {
-        JudgingRoom room;      // the helper's
-        JudgingRoom takenOver; // the run's, for the pieces it judges itself
         std::vector<Verdict> verdicts;
         int first = 0; // the position of the first verdict; 0: none held
         Stamp stamp;
         std::span<const TextRef> texts; // while its pieces are judged
-        std::atomic<size_t> nextPiece{0};
+        alignas(64) std::atomic<size_t> nextPiece{0};
+        alignas(64) JudgingRoom room;      // the helper's
+        alignas(64) JudgingRoom takenOver; // the run's, for the pieces it judges itself
 
         bool holds(int i, const Stamp& now) const
         {
