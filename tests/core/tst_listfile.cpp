@@ -603,21 +603,6 @@ void ListFileTest::fileTooLargeForTheMemoryLeftAddsNothing()
     FileToListbox(f.ws->listView1, big, f.runtime);
     FileToListbox(f.ws->listView1, many, f.runtime);
     setrlimit(RLIMIT_AS, &old);
-    {
-        QFile maps(u"/proc/self/maps"_s);
-        maps.open(QIODevice::ReadOnly);
-        const QByteArray all = maps.readAll();
-        for (auto& l : all.split('\n')) {
-            auto r = l.split(' ').value(0).split('-');
-            if (r.size() == 2) {
-                qint64 a = r[0].toLongLong(nullptr, 16), b = r[1].toLongLong(nullptr, 16);
-                if (b - a > (4 << 20))
-                    fprintf(stderr, "ZZ %s %lld\n", l.constData(), (b - a) >> 20);
-            }
-        }
-        fprintf(stderr, "ZZ before %lld after %lld\n", (long long)(limited.rlim_cur >> 20) - 120,
-                memoryInUse() >> 20);
-    }
 
     QCOMPARE(textsOf(f.ws->listView1), QStringList{u"kept"_s});
     QCOMPARE(f.errors.reports.size(), 2);
