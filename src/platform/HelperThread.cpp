@@ -40,20 +40,16 @@ void HelperThread::start(std::function<void()> job)
     {
         const std::lock_guard lock(m_mutex);
         m_job = std::move(job);
-        m_pending = true;
     }
     m_changed.notify_all();
 }
 
-// The job is let go of here, not on the helper: a thread that frees memory gets the
-// allocator's bookkeeping of its own, tens of megabytes of address space that stay.
 void HelperThread::finish()
 {
     if (!m_ownThread)
         return;
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return !m_pending; });
-    m_job = nullptr;
+    m_changed.wait(lock, [this] { return !m_job; });
 }
 
 void HelperThread::wait()
@@ -72,8 +68,8 @@ void HelperThread::serve()
 {
     std::unique_lock lock(m_mutex);
     while (true) {
-        m_changed.wait(lock, [this] { return m_pending || m_stopping; });
-        if (!m_pending)
+        m_changed.wait(lock, [this] { return m_job || m_stopping; });
+        if (!m_job)
             return;
         lock.unlock();
         std::exception_ptr failure;
@@ -83,7 +79,7 @@ void HelperThread::serve()
             failure = std::current_exception();
         }
         lock.lock();
-        m_pending = false;
+        m_job = nullptr;
         if (failure)
             m_failure = failure;
         m_changed.notify_all();

@@ -33,8 +33,7 @@ private:
     bool m_ownThread; // false on a single core, or once no thread could be made
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::function<void()> m_job;
-    bool m_pending = false; // the job is handed over and not yet done
+    std::function<void()> m_job; // handed over and not yet done
     bool m_stopping = false;
     std::exception_ptr m_failure;
     std::thread m_thread;
