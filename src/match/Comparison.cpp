@@ -56,15 +56,18 @@ void judgePiece(std::span<const TextRef> texts, const ListIndex& index, int boun
         room.hashes[k] = TextIndex::hashOf(room.firstKeys[k]);
         first.prefetch(room.hashes[k]);
     }
+    room.lookupSlots.resize(count);
+    for (size_t k = 0; k < count; ++k) {
+        room.lookupSlots[k] = first.probe(room.hashes[k]);
+        first.prefetchRow(room.lookupSlots[k]);
+    }
     for (size_t k = 0; k < count; ++k)
-        first.prefetchCandidate(room.hashes[k]);
-    for (size_t k = 0; k < count; ++k)
-        first.prefetchCandidateText(room.hashes[k]);
+        first.prefetchText(room.lookupSlots[k]);
     room.nearPositions.assign(count, 0);
     room.exactLookups.assign(count, false);
     for (size_t k = 0; k < count; ++k) {
         const TextIndex::Found match =
-            first.find(room.firstKeys[k], room.hashes[k], firstCandidates);
+            first.findFrom(room.lookupSlots[k], room.firstKeys[k], room.hashes[k], firstCandidates);
         const bool found = within(match.position, bound);
         if (!near) {
             verdicts[k].append = index.comparison() == Comparison::AlsoIn ? found : !found;

@@ -77,6 +77,7 @@ struct JudgingRoom
     TextArena kept;
     std::vector<QStringView> firstKeys;
     std::vector<uint32_t> hashes;
+    std::vector<size_t> lookupSlots; // where each lookup begins comparing
     std::vector<int> nearPositions;
     std::vector<char> exactLookups; // whether a near miss's key must still be looked up
 };

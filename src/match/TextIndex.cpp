@@ -3,6 +3,7 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
 
@@ -14,11 +15,12 @@ using Slot = TextIndex::Slot;
 
 constexpr size_t kArenaBlockCharacters = size_t(1) << 18;
 
-// The slot of this hash whose text `isSought`, or the empty slot where it would go.
+// From `at` on, the slot of this hash whose text `isSought`, or the empty slot where it
+// would go.
 template <typename IsSought>
-size_t slotOf(const ZeroedArray<Slot>& table, size_t mask, uint32_t hash, IsSought isSought)
+size_t slotFrom(const ZeroedArray<Slot>& table, size_t mask, size_t at, uint32_t hash,
+                IsSought isSought)
 {
-    size_t at = hash & mask;
     while (true) {
         const Slot& slot = table[at];
         if (slot.position == 0 || (slot.hashBits() == hash && isSought(slot.position)))
@@ -27,11 +29,44 @@ size_t slotOf(const ZeroedArray<Slot>& table, size_t mask, uint32_t hash, IsSoug
     }
 }
 
+template <typename IsSought>
+size_t slotOf(const ZeroedArray<Slot>& table, size_t mask, uint32_t hash, IsSought isSought)
+{
+    return slotFrom(table, mask, hash & mask, hash, isSought);
+}
+
 size_t slotOf(const ZeroedArray<Slot>& table, size_t mask, uint32_t hash, QStringView text,
               std::span<const TextRef> texts)
 {
     return slotOf(table, mask, hash,
                   [&](int position) { return texts[size_t(position - 1)].view() == text; });
+}
+
+// The word of type `Word` at `at`, widened.
+template <typename Word> uint64_t wordAt(const unsigned char* at)
+{
+    Word word;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
+// The product of two words, its high half folded onto its low half.
+uint64_t foldedProduct(uint64_t a, uint64_t b)
+{
+#if defined(__SIZEOF_INT128__)
+    __extension__ using Wide = unsigned __int128;
+    const Wide product = Wide(a) * b;
+    return uint64_t(product) ^ uint64_t(product >> 64);
+#else
+    const uint64_t aLow = a & 0xffffffffu, aHigh = a >> 32;
+    const uint64_t bLow = b & 0xffffffffu, bHigh = b >> 32;
+    const uint64_t lowLow = aLow * bLow, lowHigh = aLow * bHigh;
+    const uint64_t highLow = aHigh * bLow, highHigh = aHigh * bHigh;
+    const uint64_t middle = (lowLow >> 32) + (lowHigh & 0xffffffffu) + (highLow & 0xffffffffu);
+    const uint64_t low = (middle << 32) | (lowLow & 0xffffffffu);
+    const uint64_t high = highHigh + (lowHigh >> 32) + (highLow >> 32) + (middle >> 32);
+    return low ^ high;
+#endif
 }
 
 // A table size with room for `count` texts at most half full.
@@ -79,6 +114,38 @@ bool populateInSlices(ZeroedArray<Slot>& table, const std::function<bool()>& pau
     }
     return true;
 }
+
+// The hashes of the keys of a stretch of texts, made a chunk at a time by every thread that
+// takes part, each with a key function of its own.
+class StretchHashes
+{
+public:
+    void prepare(std::span<const TextRef> texts)
+    {
+        m_texts = texts;
+        m_hashes.resize(texts.size());
+        m_nextChunk.store(0, std::memory_order_relaxed);
+    }
+    void hashChunks(const TextIndex::KeyOf& keyOf)
+    {
+        constexpr size_t kChunk = 256;
+        const size_t chunks = (m_texts.size() + kChunk - 1) / kChunk;
+        for (size_t chunk;
+             (chunk = m_nextChunk.fetch_add(1, std::memory_order_relaxed)) < chunks;) {
+            const size_t end = std::min(m_texts.size(), (chunk + 1) * kChunk);
+            for (size_t k = chunk * kChunk; k < end; ++k) {
+                const QStringView text = m_texts[k].view();
+                m_hashes[k] = TextIndex::hashOf(keyOf ? keyOf(text) : text);
+            }
+        }
+    }
+    std::span<const uint32_t> all() const { return m_hashes; }
+
+private:
+    std::span<const TextRef> m_texts;
+    std::vector<uint32_t> m_hashes;
+    std::atomic<size_t> m_nextChunk{0};
+};
 
 } // namespace
 
@@ -162,35 +229,34 @@ bool TextIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
     }
 
     // The keys and hashes of one stretch are made while the one before is put in: on the
-    // helper, with key buffers of its own, or else here, in turn.
+    // helper, with key buffers of its own, and here too once the stretch before is in.
     KeyOf helperKeyOf = keyOf;
-    const auto hashStretch = [&texts](size_t first, const KeyOf& keyOfText,
-                                      std::vector<uint32_t>& hashes) {
-        const size_t count = std::min(kTextsBetweenPauses, texts.size() - first);
-        hashes.resize(count);
-        for (size_t k = 0; k < count; ++k) {
-            const QStringView text = texts[first + k].view();
-            hashes[k] = hashOf(keyOfText ? keyOfText(text) : text);
-        }
-    };
+    StretchHashes stretches[2];
+    StretchHashes* hashes = &stretches[0];
+    StretchHashes* nextHashes = &stretches[1];
     const auto finishHelper = qScopeGuard([helper] {
         if (helper)
             helper->finish();
     });
-    std::vector<uint32_t> hashes;
-    std::vector<uint32_t> nextHashes;
-    if (!texts.empty())
-        hashStretch(0, m_keyOf, hashes);
+    if (!texts.empty()) {
+        hashes->prepare(texts.first(std::min(kTextsBetweenPauses, texts.size())));
+        hashes->hashChunks(m_keyOf);
+    }
     for (size_t first = 0; first < texts.size(); first += kTextsBetweenPauses) {
         const size_t next = first + kTextsBetweenPauses;
         const bool more = next < texts.size();
-        if (more && helper)
-            helper->start([&, next] { hashStretch(next, helperKeyOf, nextHashes); });
-        putIn(first, hashes);
-        if (more && helper)
-            helper->wait();
-        else if (more)
-            hashStretch(next, m_keyOf, nextHashes);
+        if (more) {
+            nextHashes->prepare(
+                texts.subspan(next, std::min(kTextsBetweenPauses, texts.size() - next)));
+            if (helper)
+                helper->start([nextHashes, &helperKeyOf] { nextHashes->hashChunks(helperKeyOf); });
+        }
+        putIn(first, hashes->all());
+        if (more) {
+            nextHashes->hashChunks(m_keyOf);
+            if (helper)
+                helper->wait();
+        }
         std::swap(hashes, nextHashes);
         if (more && pause && !pause()) {
             reset();
@@ -226,44 +292,57 @@ void TextIndex::putIn(size_t first, std::span<const uint32_t> hashes)
 // and leaves their upper halves in use; on some processors every SSE instruction after it
 // (folding keys, comparing strings) then waits for the register state to be sorted out,
 // which made each hash and the compare after it cost ten times what they do alone.
+//
+// Sixteen bytes go into each step: a 64 x 64-bit multiply whose two halves are folded
+// together. The constants' 16-bit lanes are low surrogates, which never stand alone in
+// text, so the data's operand of a step is never zero and the step never loses the hash so
+// far. Short texts are read as two words that may overlap rather than a byte at a time.
 uint32_t TextIndex::hashOf(QStringView text)
 {
-    constexpr uint64_t kMultiplier = 0x9e3779b97f4a7c15ull;
-    const auto mixIn = [](uint64_t h, uint64_t word) {
-        return std::rotl((h ^ word) * kMultiplier, 29);
-    };
+    constexpr uint64_t kFirst = 0xdc1bdc6cdd97de35ull;
+    constexpr uint64_t kSecond = 0xdfa3dc5ede09dd72ull;
+    constexpr uint64_t kFinish = 0x9e3779b97f4a7c15ull;
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.utf16());
-    size_t left = size_t(text.size()) * sizeof(char16_t);
-    uint64_t h = 0x2d358dccaa6c78a5ull ^ (left * kMultiplier);
-    for (; left >= sizeof(uint64_t); left -= sizeof(uint64_t), bytes += sizeof(uint64_t)) {
-        uint64_t word;
-        std::memcpy(&word, bytes, sizeof word);
-        h = mixIn(h, word);
+    const size_t size = size_t(text.size()) * sizeof(char16_t);
+    uint64_t h = size * kFinish;
+    uint64_t low = 0;
+    uint64_t high = 0;
+    if (size > 16) {
+        size_t at = 0;
+        for (; size - at > 16; at += 16)
+            h = foldedProduct(wordAt<uint64_t>(bytes + at) ^ kFirst ^ h,
+                              wordAt<uint64_t>(bytes + at + 8) ^ kSecond);
+        low = wordAt<uint64_t>(bytes + size - 16);
+        high = wordAt<uint64_t>(bytes + size - 8);
+    } else if (size >= 8) {
+        low = wordAt<uint64_t>(bytes);
+        high = wordAt<uint64_t>(bytes + size - 8);
+    } else if (size >= 4) {
+        low = wordAt<uint32_t>(bytes);
+        high = wordAt<uint32_t>(bytes + size - 4);
+    } else if (size == 2) {
+        low = wordAt<uint16_t>(bytes);
     }
-    if (left > 0) {
-        uint64_t word = 0;
-        std::memcpy(&word, bytes, left);
-        h = mixIn(h, word);
-    }
-    // The finishing steps of MurmurHash3, so that every bit of the text reaches the low
-    // bits a table's slot is chosen by.
-    h ^= h >> 33;
-    h *= 0xff51afd7ed558ccdull;
-    h ^= h >> 33;
-    h *= 0xc4ceb9fe1a85ec53ull;
-    h ^= h >> 33;
+    h = foldedProduct(low ^ kFirst ^ h, high ^ kSecond);
+    h = foldedProduct(h ^ kFinish, size ^ kSecond);
     return static_cast<uint32_t>(h ^ (h >> 32)) & ~Slot::kShared;
 }
 
 TextIndex::Found TextIndex::find(QStringView key, uint32_t hash, const KeyOf& candidateKeyOf) const
 {
+    return findFrom(probe(hash), key, hash, candidateKeyOf);
+}
+
+TextIndex::Found TextIndex::findFrom(size_t slot, QStringView key, uint32_t hash,
+                                     const KeyOf& candidateKeyOf) const
+{
     if (m_slots.empty())
         return {};
-    const Slot& slot = m_slots[slotOf(m_slots, m_mask, hash, [&](int candidate) {
+    const Slot& found = m_slots[slotFrom(m_slots, m_mask, slot, hash, [&](int candidate) {
         const QStringView text = textAt(candidate);
         return (candidateKeyOf ? candidateKeyOf(text) : text) == key;
     })];
-    return {slot.position, slot.position != 0 && !slot.shared()};
+    return {found.position, found.position != 0 && !found.shared()};
 }
 
 void TextIndex::prefetch(uint32_t hash) const
@@ -272,27 +351,23 @@ void TextIndex::prefetch(uint32_t hash) const
         __builtin_prefetch(&m_slots[hash & m_mask]);
 }
 
-int TextIndex::candidateOf(uint32_t hash) const
+size_t TextIndex::probe(uint32_t hash) const
 {
     if (m_slots.empty())
         return 0;
-    for (size_t at = hash & m_mask;; at = (at + 1) & m_mask) {
-        const Slot& slot = m_slots[at];
-        if (slot.position == 0 || slot.hashBits() == hash)
-            return slot.position;
-    }
+    return slotOf(m_slots, m_mask, hash, [](int) { return true; });
 }
 
-void TextIndex::prefetchCandidate(uint32_t hash) const
+void TextIndex::prefetchRow(size_t slot) const
 {
-    if (const int position = candidateOf(hash))
-        __builtin_prefetch(&m_texts[size_t(position - 1)]);
+    if (!m_slots.empty() && m_slots[slot].position != 0)
+        __builtin_prefetch(&m_texts[size_t(m_slots[slot].position - 1)]);
 }
 
-void TextIndex::prefetchCandidateText(uint32_t hash) const
+void TextIndex::prefetchText(size_t slot) const
 {
-    if (const int position = candidateOf(hash))
-        __builtin_prefetch(m_texts[size_t(position - 1)].data);
+    if (!m_slots.empty() && m_slots[slot].position != 0)
+        __builtin_prefetch(m_texts[size_t(m_slots[slot].position - 1)].data);
 }
 
 bool TextSet::insert(QStringView text, uint32_t hash)

@@ -73,13 +73,17 @@ public:
     // The text at a position, as the index was built from it.
     QStringView textAt(int position) const { return m_texts[size_t(position - 1)].view(); }
     static uint32_t hashOf(QStringView text);
-    // Starts fetching where a text of this hash is looked up, so that looking up many
-    // texts one after the other waits for memory once rather than once each.
+
+    // Looking many texts up one after the other, in stages over all of them, so that each
+    // stage waits for memory once rather than once per text: `prefetch` starts fetching
+    // where a hash is looked up; `probe` then finds the slot where comparing keys begins;
+    // `prefetchRow` and, once that is fetched, `prefetchText` start fetching what the
+    // comparison reads; `findFrom` finishes the lookup.
     void prefetch(uint32_t hash) const;
-    // Once the slots are fetched: starts fetching the row a lookup of this hash will
-    // compare with, if any; once that is fetched, its characters.
-    void prefetchCandidate(uint32_t hash) const;
-    void prefetchCandidateText(uint32_t hash) const;
+    size_t probe(uint32_t hash) const;
+    void prefetchRow(size_t slot) const;
+    void prefetchText(size_t slot) const;
+    Found findFrom(size_t slot, QStringView key, uint32_t hash, const KeyOf& candidateKeyOf) const;
 
     struct Slot
     {
@@ -97,8 +101,6 @@ private:
     void reset();
     // Puts in the texts from `first` on, whose hashes are given.
     void putIn(size_t first, std::span<const uint32_t> hashes);
-    // The position of the first slot with this hash, or 0.
-    int candidateOf(uint32_t hash) const;
     // The key of the text at a position, and of a text being put in.
     QStringView keyAt(int position) const;
     QStringView keyOfText(QStringView text) const;
