@@ -1,5 +1,6 @@
-// Start-up as the program runs it: the application title, the standard error report, and
-// the boxes start-up shows, which have the window as their parent.
+// Start-up as the program runs it: the application title, the standard error report, the
+// boxes start-up shows, which have the window as their parent, and the pump that lets the
+// window repaint while commands run.
 #include "TestWindow.h"
 
 #include "app/ErrorReport.h"
@@ -9,6 +10,7 @@
 #include "platform/AppError.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -57,6 +59,7 @@ private slots:
     void appTitle();
     void errorReportIsTheStandardBox();
     void startUpBoxesBelongToTheWindow();
+    void yieldsDispatchOnceTheirTimeCame();
 };
 
 void StartUpTest::appTitle()
@@ -101,6 +104,30 @@ void StartUpTest::startUpBoxesBelongToTheWindow()
     QVERIFY(closer.seen.first().text.contains(u"Form1.Form_Load at line 108"_s));
     QCOMPARE(closer.seen.first().parent, &form);
     QVERIFY(form.isVisible());
+}
+
+// A yield lets queued events run only when 15 ms passed since the last dispatch, and does
+// as soon as they did.
+void StartUpTest::yieldsDispatchOnceTheirTimeCame()
+{
+    QtEventPump pump;
+    QObject context;
+    int runs = 0;
+    QElapsedTimer clock;
+    clock.start();
+    const auto yieldUntilRun = [&](int expected) {
+        QMetaObject::invokeMethod(
+            &context, [&] { ++runs; }, Qt::QueuedConnection);
+        while (runs < expected && clock.elapsed() < 5000)
+            pump.yield();
+    };
+    yieldUntilRun(1);
+    QCOMPARE(runs, 1);
+    QVERIFY(clock.elapsed() >= 15);
+    yieldUntilRun(2);
+    QCOMPARE(runs, 2);
+    QVERIFY(pump.longestGapMs() >= 15);
+    QVERIFY(clock.elapsed() < 5000);
 }
 
 QTEST_MAIN(StartUpTest)
