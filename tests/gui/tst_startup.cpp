@@ -110,11 +110,11 @@ void StartUpTest::startUpBoxesBelongToTheWindow()
 // as soon as they did.
 void StartUpTest::yieldsDispatchOnceTheirTimeCame()
 {
+    QElapsedTimer clock;
+    clock.start();
     QtEventPump pump;
     QObject context;
     int runs = 0;
-    QElapsedTimer clock;
-    clock.start();
     const auto yieldUntilRun = [&](int expected) {
         QMetaObject::invokeMethod(
             &context, [&] { ++runs; }, Qt::QueuedConnection);
