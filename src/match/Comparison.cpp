@@ -24,13 +24,19 @@ bool ListIndex::build(std::span<const TextRef> texts, const std::function<bool()
         exactKey = [options = m_options, keys = KeyMaker()](QStringView text) mutable {
             return keys.exactKey(text, options);
         };
-    if (!m_exact.build(texts, exactKey, pause, helper))
-        return false;
     if (m_comparison != Comparison::NearMisses)
-        return true;
-    return m_loose.build(
-        texts, [keys = KeyMaker()](QStringView text) mutable { return keys.looseKey(text); }, pause,
-        helper);
+        return m_exact.build(texts, exactKey, pause, helper);
+    // Texts with equal keys have equal loose keys, and a near miss's key is looked up only
+    // when other texts share its loose key: only their keys are put in.
+    std::vector<int> sharingLooseKeys;
+    if (!m_loose.build(
+            texts, [keys = KeyMaker()](QStringView text) mutable { return keys.looseKey(text); },
+            pause, helper, {nullptr, &sharingLooseKeys}))
+        return false;
+    std::sort(sharingLooseKeys.begin(), sharingLooseKeys.end());
+    sharingLooseKeys.erase(std::unique(sharingLooseKeys.begin(), sharingLooseKeys.end()),
+                           sharingLooseKeys.end());
+    return m_exact.build(texts, exactKey, pause, helper, {&sharingLooseKeys, nullptr});
 }
 
 // A piece's items have their slots fetched together: a piece is small enough that what is

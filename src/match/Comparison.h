@@ -45,6 +45,8 @@ public:
     CompareOptions options() const { return m_options; }
     Comparison comparison() const { return m_comparison; }
     std::span<const TextRef> texts() const { return m_texts; }
+    // For near misses, the exact index holds only the texts whose loose key another text
+    // has too.
     const TextIndex& exact() const { return m_exact; }
     const TextIndex& loose() const { return m_loose; }
 

@@ -115,26 +115,36 @@ bool populateInSlices(ZeroedArray<Slot>& table, const std::function<bool()>& pau
     return true;
 }
 
-// The hashes of the keys of a stretch of texts, made a chunk at a time by every thread that
-// takes part, each with a key function of its own.
+// The position of the `k`th text an index takes.
+int positionTaken(size_t k, TextIndex::Subset subset)
+{
+    return subset.positions ? (*subset.positions)[k] : static_cast<int>(k + 1);
+}
+
+// The hashes of the keys of a stretch of the texts an index takes, made a chunk at a time
+// by every thread that takes part, each with a key function of its own.
 class StretchHashes
 {
 public:
-    void prepare(std::span<const TextRef> texts)
+    void prepare(std::span<const TextRef> texts, TextIndex::Subset subset, size_t first,
+                 size_t count)
     {
         m_texts = texts;
-        m_hashes.resize(texts.size());
+        m_subset = subset;
+        m_first = first;
+        m_hashes.resize(count);
         m_nextChunk.store(0, std::memory_order_relaxed);
     }
     void hashChunks(const TextIndex::KeyOf& keyOf)
     {
         constexpr size_t kChunk = 256;
-        const size_t chunks = (m_texts.size() + kChunk - 1) / kChunk;
+        const size_t chunks = (m_hashes.size() + kChunk - 1) / kChunk;
         for (size_t chunk;
              (chunk = m_nextChunk.fetch_add(1, std::memory_order_relaxed)) < chunks;) {
-            const size_t end = std::min(m_texts.size(), (chunk + 1) * kChunk);
+            const size_t end = std::min(m_hashes.size(), (chunk + 1) * kChunk);
             for (size_t k = chunk * kChunk; k < end; ++k) {
-                const QStringView text = m_texts[k].view();
+                const int position = positionTaken(m_first + k, m_subset);
+                const QStringView text = m_texts[size_t(position - 1)].view();
                 m_hashes[k] = TextIndex::hashOf(keyOf ? keyOf(text) : text);
             }
         }
@@ -143,6 +153,8 @@ public:
 
 private:
     std::span<const TextRef> m_texts;
+    TextIndex::Subset m_subset;
+    size_t m_first = 0;
     std::vector<uint32_t> m_hashes;
     std::atomic<size_t> m_nextChunk{0};
 };
@@ -217,10 +229,17 @@ QStringView TextIndex::keyOfText(QStringView text) const
 bool TextIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
                       const std::function<bool()>& pause, HelperThread* helper)
 {
+    return build(texts, keyOf, pause, helper, Subset());
+}
+
+bool TextIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
+                      const std::function<bool()>& pause, HelperThread* helper, Subset subset)
+{
     reset();
+    const size_t taken = subset.positions ? subset.positions->size() : texts.size();
     m_keyOf = keyOf;
     m_candidateKeyOf = keyOf;
-    m_slots = ZeroedArray<Slot>(capacityFor(texts.size()));
+    m_slots = ZeroedArray<Slot>(capacityFor(taken));
     m_mask = m_slots.size() - 1;
     m_texts = texts;
     if (pause && !populateInSlices(m_slots, pause, helper)) {
@@ -238,20 +257,22 @@ bool TextIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
         if (helper)
             helper->finish();
     });
-    if (!texts.empty()) {
-        hashes->prepare(texts.first(std::min(kTextsBetweenPauses, texts.size())));
+    const auto stretchFrom = [&](size_t first) {
+        return std::min(kTextsBetweenPauses, taken - first);
+    };
+    if (taken > 0) {
+        hashes->prepare(texts, subset, 0, stretchFrom(0));
         hashes->hashChunks(m_keyOf);
     }
-    for (size_t first = 0; first < texts.size(); first += kTextsBetweenPauses) {
+    for (size_t first = 0; first < taken; first += kTextsBetweenPauses) {
         const size_t next = first + kTextsBetweenPauses;
-        const bool more = next < texts.size();
+        const bool more = next < taken;
         if (more) {
-            nextHashes->prepare(
-                texts.subspan(next, std::min(kTextsBetweenPauses, texts.size() - next)));
+            nextHashes->prepare(texts, subset, next, stretchFrom(next));
             if (helper)
                 helper->start([nextHashes, &helperKeyOf] { nextHashes->hashChunks(helperKeyOf); });
         }
-        putIn(first, hashes->all());
+        putIn(first, hashes->all(), subset);
         if (more) {
             nextHashes->hashChunks(m_keyOf);
             if (helper)
@@ -266,7 +287,7 @@ bool TextIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
     return true;
 }
 
-void TextIndex::putIn(size_t first, std::span<const uint32_t> hashes)
+void TextIndex::putIn(size_t first, std::span<const uint32_t> hashes, Subset subset)
 {
     // The slots a few texts ahead are fetched while a text is put in, so that their misses
     // overlap.
@@ -276,15 +297,20 @@ void TextIndex::putIn(size_t first, std::span<const uint32_t> hashes)
     for (size_t k = 0; k < hashes.size(); ++k) {
         if (k + kAhead < hashes.size())
             prefetch(hashes[k + kAhead]);
-        const int position = static_cast<int>(first + k + 1);
+        const int position = positionTaken(first + k, subset);
         // Texts of the same hash are rare, so the key is made again for each one met.
         Slot& slot = m_slots[slotOf(m_slots, m_mask, hashes[k], [&](int candidate) {
             return keyAt(candidate) == keyOfText(textAt(position));
         })];
-        if (slot.position == 0)
+        if (slot.position == 0) {
             slot = Slot{hashes[k], position};
-        else // keep the first occurrence
-            slot.hash |= Slot::kShared;
+            continue;
+        }
+        slot.hash |= Slot::kShared; // and it keeps the first occurrence
+        if (subset.sharing) {
+            subset.sharing->push_back(slot.position);
+            subset.sharing->push_back(position);
+        }
     }
 }
 

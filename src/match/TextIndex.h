@@ -55,6 +55,16 @@ public:
     bool build(std::span<const TextRef> texts, const std::function<bool()>& pause = {});
     bool build(std::span<const TextRef> texts, const KeyOf& keyOf,
                const std::function<bool()>& pause = {}, HelperThread* helper = nullptr);
+    // The same, for the texts at `positions` (ascending) alone; the index still finds them
+    // by their positions in `texts`. With `sharing`, adds to it the positions of the texts
+    // whose key another text has too, in no particular order and some more than once.
+    struct Subset
+    {
+        const std::vector<int>* positions = nullptr; // all texts when none
+        std::vector<int>* sharing = nullptr;
+    };
+    bool build(std::span<const TextRef> texts, const KeyOf& keyOf,
+               const std::function<bool()>& pause, HelperThread* helper, Subset subset);
 
     // The first position of a text whose key is `key`, or 0 when none has it.
     int firstPosition(QStringView key) const { return firstPosition(key, hashOf(key)); }
@@ -99,8 +109,8 @@ public:
 
 private:
     void reset();
-    // Puts in the texts from `first` on, whose hashes are given.
-    void putIn(size_t first, std::span<const uint32_t> hashes);
+    // Puts in the texts taken from the `first`th on, whose hashes are given.
+    void putIn(size_t first, std::span<const uint32_t> hashes, Subset subset);
     // The key of the text at a position, and of a text being put in.
     QStringView keyAt(int position) const;
     QStringView keyOfText(QStringView text) const;
