@@ -82,16 +82,17 @@ public:
     VerdictsAhead& operator=(const VerdictsAhead&) = delete;
     ~VerdictsAhead() { m_helper.finish(); }
 
-    // The verdict on item `i` of `walked`; `a` is its text as the run read it, and
-    // `aIsCurrent` whether the list held it at `i` ever since.
-    Verdict verdictOn(int i, const QString& a, bool aIsCurrent, const ListPane& walked,
-                      const RunIndex& index, int bound)
+    // The verdict on item `i` of `walked`, valid until the next call; `a` is its text as the
+    // run read it, and `aIsCurrent` whether the list held it at `i` ever since.
+    const Verdict& verdictOn(int i, const QString& a, bool aIsCurrent, const ListPane& walked,
+                             const RunIndex& index, int bound)
     {
         if (!aIsCurrent) {
             m_current->first = 0;
             m_ahead->first = 0;
             m_helper.wait();
-            return judge(a, index.refreshed(), bound, m_current->room);
+            m_alone = judge(a, index.refreshed(), bound, m_current->room);
+            return m_alone;
         }
         const Stamp now{walked.revision(), index.builds(), bound};
         if (!m_current->holds(i, now)) {
@@ -220,6 +221,7 @@ private:
     Block* m_current = &m_blocks[0];
     Block* m_ahead = &m_blocks[1];
     int m_prefetchedTo = 0;
+    Verdict m_alone; // on an item judged by itself
 };
 
 // Reports a failure once the helper is done: the report's box lets events, and so other
@@ -350,19 +352,19 @@ void compareLists(Workspace& ws, Comparison comparison)
         });
         if (!stillWalked(i))
             break;
-        Verdict verdict;
+        const Verdict* verdict = nullptr;
         trap.loopStep(116, [&] {
             index.refresh();
-            verdict = ahead.verdictOn(i, a, readAt == walked.revision(), walked, index,
-                                      std::min(count2, other.count()));
+            verdict = &ahead.verdictOn(i, a, readAt == walked.revision(), walked, index,
+                                       std::min(count2, other.count()));
         });
-        if (verdict.append) {
+        if (verdict && verdict->append) {
             trap.loopStep(118, [&] {
-                if (options.eachResultOnce && !appended.insert(verdict.key, verdict.keyHash))
+                if (options.eachResultOnce && !appended.insert(verdict->key, verdict->keyHash))
                     return;
                 ws.listView3.add(a, true);
                 if (comparison == Comparison::NearMisses)
-                    explainNearMiss(ws.listView3, a, verdict.nearlyMatched, options);
+                    explainNearMiss(ws.listView3, a, verdict->nearlyMatched, options);
             });
         }
     }
