@@ -39,16 +39,9 @@ void PaneHistory::record(PaneChange&& change)
     m_open.changes.push_back(std::move(change));
 }
 
-void PaneHistory::recordAppend(int first, int count, size_t blocksBefore)
+void PaneHistory::recordNewAppend(int first, int count, size_t blocksBefore)
 {
     openStep();
-    if (!m_open.changes.empty()) {
-        PaneChange& last = m_open.changes.back();
-        if (last.kind == PaneChange::Kind::Appended && last.appended.end() == first) {
-            last.appended.count += count;
-            return;
-        }
-    }
     PaneChange change;
     change.appended = {first, count};
     change.blocksBefore = blocksBefore;

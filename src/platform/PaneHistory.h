@@ -58,8 +58,19 @@ public:
     // Whether a command is running, so that a change can be recorded.
     bool recording() const { return m_level > 0; }
     void record(PaneChange&& change);
-    // Appends are recorded so often that they have a way of their own.
-    void recordAppend(int first, int count, size_t blocksBefore);
+    // Appends are recorded so often that they have a way of their own, and one that
+    // continues the open step's last append costs next to nothing.
+    void recordAppend(int first, int count, size_t blocksBefore)
+    {
+        if (m_stepOpen && !m_open.changes.empty()) {
+            PaneChange& last = m_open.changes.back();
+            if (last.kind == PaneChange::Kind::Appended && last.appended.end() == first) {
+                last.appended.count += count;
+                return;
+            }
+        }
+        recordNewAppend(first, count, blocksBefore);
+    }
     // Drops every step, and what the open one holds so far: a change was made that no
     // step holds.
     void forget();
@@ -76,6 +87,7 @@ private:
         qsizetype bytes = 0;
     };
     void openStep();
+    void recordNewAppend(int first, int count, size_t blocksBefore);
     void trim();
 
     std::deque<Step> m_steps;
