@@ -57,8 +57,12 @@ void judgePiece(std::span<const TextRef> texts, const ListIndex& index, int boun
     room.hashes.resize(count);
     for (size_t k = 0; k < count; ++k) {
         const QStringView text = texts[k].view();
-        const QStringView key = near ? room.keys.looseKey(text) : room.keys.exactKey(text, options);
-        room.firstKeys[k] = room.kept.keepUnlessPartOf(key, text);
+        // Made where it is kept, if it can be.
+        char16_t* const out = room.kept.roomFor(size_t(text.size()));
+        const QStringView key =
+            near ? room.keys.looseKey(text, out) : room.keys.exactKey(text, options, out);
+        room.firstKeys[k] = key.utf16() == out ? room.kept.keepWritten(size_t(key.size()))
+                                               : room.kept.keepUnlessPartOf(key, text);
         room.hashes[k] = TextIndex::hashOf(room.firstKeys[k]);
         first.prefetch(room.hashes[k]);
     }

@@ -166,18 +166,29 @@ QStringView TextArena::keep(QStringView text)
     const size_t size = static_cast<size_t>(text.size());
     if (size == 0)
         return {};
-    if (m_room < size) {
+    char16_t* const at = roomFor(size);
+    std::copy(text.utf16(), text.utf16() + size, at);
+    return keepWritten(size);
+}
+
+char16_t* TextArena::roomFor(size_t size)
+{
+    if (m_room < size || !m_free) {
         m_room = std::max(size, kArenaBlockCharacters);
         m_blocks.push_back(std::make_unique_for_overwrite<char16_t[]>(m_room));
         m_free = m_blocks.back().get();
         if (m_blocks.size() == 1)
             m_firstBlockSize = m_room;
     }
-    char16_t* const at = m_free;
-    std::copy(text.utf16(), text.utf16() + size, at);
+    return m_free;
+}
+
+QStringView TextArena::keepWritten(size_t size)
+{
+    const QStringView kept(m_free, qsizetype(size));
     m_free += size;
     m_room -= size;
-    return QStringView(at, text.size());
+    return kept;
 }
 
 QStringView TextArena::keepUnlessPartOf(QStringView key, QStringView text)

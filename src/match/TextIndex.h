@@ -25,6 +25,10 @@ public:
     QStringView keep(QStringView text);
     // `key` itself when it is a part of `text`, else a copy of it.
     QStringView keepUnlessPartOf(QStringView key, QStringView text);
+    // Room for a text of up to `size` characters, written in place; `keepWritten` then
+    // keeps the first characters of it.
+    char16_t* roomFor(size_t size);
+    QStringView keepWritten(size_t size);
     void clear();
     // Forgets every text kept, but keeps the room of the first block for new ones.
     void rewind();

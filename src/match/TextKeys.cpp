@@ -76,16 +76,21 @@ bool foldPlainAscii(const char16_t* text, qsizetype size, char16_t* out)
     return plain;
 }
 
-// Folds `text` into `buffer`, reusing its room. ASCII text, by far the most common, is
-// folded here, where folding means lower case; other text is folded in place by Qt.
-QStringView foldInto(QString& buffer, QStringView text)
+// Folds text that is not plain ASCII into `buffer`, reusing its room.
+QStringView foldByQt(QString& buffer, QStringView text)
 {
     buffer.resize(text.size());
-    if (!foldPlainAscii(text.utf16(), text.size(), reinterpret_cast<char16_t*>(buffer.data()))) {
-        std::copy(text.begin(), text.end(), buffer.begin());
-        buffer = std::move(buffer).toCaseFolded();
-    }
+    std::copy(text.begin(), text.end(), buffer.begin());
+    buffer = std::move(buffer).toCaseFolded();
     return buffer;
+}
+
+// Room for `size` characters in `buffer`.
+char16_t* roomIn(std::vector<char16_t>& buffer, qsizetype size)
+{
+    if (buffer.size() < size_t(size))
+        buffer.resize(size_t(size));
+    return buffer.data();
 }
 
 } // namespace
@@ -119,23 +124,38 @@ QStringView trimBlanks(QStringView text)
 
 QStringView KeyMaker::exactKey(QStringView text, CompareOptions options)
 {
+    return exactKey(text, options, roomIn(m_exactRoom, text.size()));
+}
+
+QStringView KeyMaker::exactKey(QStringView text, CompareOptions options, char16_t* out)
+{
     if (options.ignoreBlanks)
         text = trimBlanks(text);
-    return options.ignoreCase ? foldInto(m_exact, text) : text;
+    if (!options.ignoreCase)
+        return text;
+    // ASCII text, by far the most common, is folded here, where folding means lower case.
+    if (foldPlainAscii(text.utf16(), text.size(), out))
+        return QStringView(out, text.size());
+    return foldByQt(m_exact, text);
 }
 
 QStringView KeyMaker::looseKey(QStringView text)
 {
+    return looseKey(text, roomIn(m_looseRoom, text.size()));
+}
+
+QStringView KeyMaker::looseKey(QStringView text, char16_t* out)
+{
     // Plain ASCII keeps every character: its loose key is its exact key with both options.
     text = trimBlanks(text);
-    m_loose.resize(text.size());
-    if (foldPlainAscii(text.utf16(), text.size(), reinterpret_cast<char16_t*>(m_loose.data())))
-        return m_loose;
+    if (foldPlainAscii(text.utf16(), text.size(), out))
+        return QStringView(out, text.size());
     return looseKeyOfOther(text);
 }
 
 QStringView KeyMaker::looseKeyOfOther(QStringView text)
 {
+    m_loose.resize(text.size());
     QChar* out = m_loose.data();
     qsizetype kept = 0;
     qsizetype end = 0; // just past the last character that is not a blank

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <vector>
+
 namespace pq {
 
 // Blanks: space, TAB and the other Unicode space separators.
@@ -28,10 +30,16 @@ public:
     // The text with case, surrounding blanks and invisible characters ignored: invisible
     // characters dropped, other space separators read as a space, trimmed, case-folded.
     QStringView looseKey(QStringView text);
+    // The same, made in `out`, which has room for the text, wherever the text is plain
+    // ASCII: the key is then a view of `out`.
+    QStringView exactKey(QStringView text, CompareOptions options, char16_t* out);
+    QStringView looseKey(QStringView text, char16_t* out);
 
 private:
     QStringView looseKeyOfOther(QStringView text);
 
+    std::vector<char16_t> m_exactRoom;
+    std::vector<char16_t> m_looseRoom;
     QString m_exact;
     QString m_loose;
 };
