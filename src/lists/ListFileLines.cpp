@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <string>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -356,16 +355,14 @@ void ListFileLines::split(Stretch& stretch) const
     const qsizetype size = stretch.size;
     qsizetype from = 0;
     while (from < size) {
-        const char16_t* found =
-            std::char_traits<char16_t>::find(data + from, size_t(size - from), lineEnd);
-        const qsizetype stop = found ? found - data : size;
+        const qsizetype stop = findUnit(data + from, size - from, 0xFFFF, lineEnd) - data;
         if (stretch.damaged > 0 && stretch.damagedLine < 0 &&
             QStringView(data + from, stop - from).contains(QChar(kReplacement)))
             stretch.damagedLine = stretch.lines;
         stretch.batch.addText(offset + from, stop - from);
         ++stretch.lines;
         from = stop + 1;
-        if (found && lineEnd == u'\r' && from < size && data[from] == u'\n')
+        if (stop < size && lineEnd == u'\r' && from < size && data[from] == u'\n')
             ++from;
     }
 }

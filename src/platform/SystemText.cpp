@@ -5,6 +5,11 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <bit>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace pq {
 
@@ -43,20 +48,43 @@ bool hasUnpairedSurrogate(QStringView text)
 
 qsizetype replaceUnpairedSurrogates(QChar* text, qsizetype size)
 {
+    // Most text holds no surrogate at all: the search skips to the next one.
+    const auto* units = reinterpret_cast<const char16_t*>(text);
+    const auto nextSurrogate = [&](qsizetype from) {
+        return findUnit(units + from, size - from, 0xF800, 0xD800) - units;
+    };
     qsizetype replaced = 0;
-    // Most text holds no surrogate at all: find the first one quickly.
-    const auto isSurrogate = [](QChar c) { return (c.unicode() & 0xF800) == 0xD800; };
-    for (qsizetype at = std::find_if(text, text + size, isSurrogate) - text; at < size;) {
-        const qsizetype units = unitsOfCharacter(text, size, at);
-        if (units == 0) {
+    for (qsizetype at = nextSurrogate(0); at < size; at = nextSurrogate(at)) {
+        const qsizetype length = unitsOfCharacter(text, size, at);
+        if (length == 0) {
             text[at] = QChar(kReplacement);
             ++replaced;
             ++at;
         } else {
-            at += units;
+            at += length;
         }
     }
     return replaced;
+}
+
+const char16_t* findUnit(const char16_t* units, qsizetype size, char16_t mask, char16_t value)
+{
+    qsizetype at = 0;
+#if defined(__SSE2__)
+    const __m128i masks = _mm_set1_epi16(static_cast<short>(mask));
+    const __m128i values = _mm_set1_epi16(static_cast<short>(value));
+    for (; at + 8 <= size; at += 8) {
+        const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + at));
+        const int hits = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(eight, masks), values));
+        if (hits != 0)
+            return units + at + std::countr_zero(unsigned(hits)) / 2;
+    }
+#endif
+    for (; at < size; ++at) {
+        if ((units[at] & mask) == value)
+            return units + at;
+    }
+    return units + size;
 }
 
 namespace SystemText {

@@ -28,5 +28,8 @@ qsizetype append(QStringView text, QByteArray& out);
 bool hasUnpairedSurrogate(QStringView text);
 // Replaces every unpaired surrogate by U+FFFD; returns how many.
 qsizetype replaceUnpairedSurrogates(QChar* text, qsizetype size);
+// The first of `size` units from `units` whose bits under `mask` are `value`; `units + size`
+// when none is. Eight units at a time where the processor can.
+const char16_t* findUnit(const char16_t* units, qsizetype size, char16_t mask, char16_t value);
 
 } // namespace pq

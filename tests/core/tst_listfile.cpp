@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <string>
+
 #include <sys/fsuid.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -148,6 +150,7 @@ class ListFileTest : public QObject
     Q_OBJECT
 private slots:
     void windows1252RoundTripsEveryByte();
+    void unitSearchFindsTheFirstAnywhere();
     void lineRules_data();
     void lineRules();
     void everyByteSurvivesLoadAndSave();
@@ -203,6 +206,29 @@ void ListFileTest::windows1252RoundTripsEveryByte()
         const QString decoded = decodeWindows1252(bytes);
         for (qsizetype i = 0; i < bytes.size(); ++i)
             QCOMPARE(decoded.at(i), decodeWindows1252(bytes.sliced(i, 1)).at(0));
+    }
+}
+
+// Line ends and surrogates are searched for eight units at a time, the rest one by one:
+// the first match is found wherever it lies, and only a match counts.
+void ListFileTest::unitSearchFindsTheFirstAnywhere()
+{
+    for (qsizetype size = 0; size <= 40; ++size) {
+        std::u16string units(size_t(size), u'x');
+        QCOMPARE(findUnit(units.data(), size, 0xFFFF, u'\n'), units.data() + size);
+        for (qsizetype at = 0; at < size; ++at) {
+            std::u16string withEnd = units;
+            withEnd[size_t(at)] = u'\n';
+            if (at + 3 < size)
+                withEnd[size_t(at + 3)] = u'\n';
+            QCOMPARE(findUnit(withEnd.data(), size, 0xFFFF, u'\n') - withEnd.data(), at);
+            std::u16string withSurrogate = units;
+            withSurrogate[size_t(at)] = char16_t(0xDC00 + at);
+            QCOMPARE(findUnit(withSurrogate.data(), size, 0xF800, 0xD800) - withSurrogate.data(),
+                     at);
+            QCOMPARE(findUnit(withSurrogate.data(), size, 0xFFFF, u'\n'),
+                     withSurrogate.data() + size);
+        }
     }
 }
 
