@@ -28,41 +28,37 @@ qsizetype unitsOfCharacter(const QChar* text, qsizetype size, qsizetype at)
     return 0;
 }
 
+// The position of the first unpaired surrogate from `from` on, or `size`. Most text holds
+// no surrogate at all: the search skips from one to the next.
+qsizetype nextUnpairedSurrogate(const QChar* text, qsizetype size, qsizetype from)
+{
+    const auto* units = reinterpret_cast<const char16_t*>(text);
+    for (qsizetype at = from; at < size;) {
+        at = findUnit(units + at, size - at, 0xF800, 0xD800) - units;
+        if (at == size)
+            break;
+        const qsizetype length = unitsOfCharacter(text, size, at);
+        if (length == 0)
+            return at;
+        at += length;
+    }
+    return size;
+}
+
 } // namespace
 
 bool hasUnpairedSurrogate(QStringView text)
 {
-    const QChar* data = text.data();
-    for (qsizetype at = 0; at < text.size();) {
-        if (!data[at].isSurrogate()) {
-            ++at;
-            continue;
-        }
-        const qsizetype units = unitsOfCharacter(data, text.size(), at);
-        if (units == 0)
-            return true;
-        at += units;
-    }
-    return false;
+    return nextUnpairedSurrogate(text.data(), text.size(), 0) < text.size();
 }
 
 qsizetype replaceUnpairedSurrogates(QChar* text, qsizetype size)
 {
-    // Most text holds no surrogate at all: the search skips to the next one.
-    const auto* units = reinterpret_cast<const char16_t*>(text);
-    const auto nextSurrogate = [&](qsizetype from) {
-        return findUnit(units + from, size - from, 0xF800, 0xD800) - units;
-    };
     qsizetype replaced = 0;
-    for (qsizetype at = nextSurrogate(0); at < size; at = nextSurrogate(at)) {
-        const qsizetype length = unitsOfCharacter(text, size, at);
-        if (length == 0) {
-            text[at] = QChar(kReplacement);
-            ++replaced;
-            ++at;
-        } else {
-            at += length;
-        }
+    for (qsizetype at = nextUnpairedSurrogate(text, size, 0); at < size;
+         at = nextUnpairedSurrogate(text, size, at + 1)) {
+        text[at] = QChar(kReplacement);
+        ++replaced;
     }
     return replaced;
 }
