@@ -21,8 +21,9 @@ void appendRun(std::vector<RowRun>& runs, int first, int count)
 
 std::vector<RowRun> joinedRuns(std::vector<RowRun> runs)
 {
-    std::sort(runs.begin(), runs.end(),
-              [](const RowRun& a, const RowRun& b) { return a.first < b.first; });
+    const auto byFirst = [](const RowRun& a, const RowRun& b) { return a.first < b.first; };
+    if (!std::is_sorted(runs.begin(), runs.end(), byFirst)) // a selection's runs come sorted
+        std::sort(runs.begin(), runs.end(), byFirst);
     std::vector<RowRun> joined;
     joined.reserve(runs.size());
     for (const RowRun& run : runs)

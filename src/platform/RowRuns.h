@@ -37,15 +37,19 @@ void eraseRuns(Items& items, std::span<const RowRun> runs, Items* removed = null
         return;
     if (removed) // the only allocation, made before anything moves
         removed->reserve(removed->size() + size_t(rowsIn(runs)));
+    // Item by item rather than a copy call per run: half a million runs of one row took
+    // 60 ms in calls.
     auto write = items.begin() + runs.front().first;
     auto read = write;
-    for (size_t i = 0; i < runs.size(); ++i) {
-        const auto runStart = items.begin() + runs[i].first;
-        write = std::move(read, runStart, write);
-        const auto runEnd = runStart + runs[i].count;
-        if (removed)
-            removed->insert(removed->end(), std::make_move_iterator(runStart),
-                            std::make_move_iterator(runEnd));
+    for (const RowRun& run : runs) {
+        const auto runStart = items.begin() + run.first;
+        while (read != runStart)
+            *write++ = std::move(*read++);
+        const auto runEnd = runStart + run.count;
+        if (removed) {
+            for (; read != runEnd; ++read)
+                removed->push_back(std::move(*read));
+        }
         read = runEnd;
     }
     write = std::move(read, items.end(), write);
