@@ -1,5 +1,6 @@
 #include "app/ListPaneView.h"
 
+#include "app/PaneViewModel.h"
 #include "platform/ListPane.h"
 
 #include <QContextMenuEvent>
@@ -10,12 +11,19 @@
 #include <QPainter>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace pq {
 
 namespace {
 constexpr int kTwipsPerPixel = 15;
 // Room between the column title and the note, and after the note.
 constexpr int kDecorationMargin = 6;
+// A selection of this many ranges or more goes with the model it was made on when the pane
+// is reset; at that size, freeing the ranges in the reset takes milliseconds.
+constexpr qsizetype kLargeSelectionRanges = 16384;
+// Ranges of a retired selection freed per dispatch: a few milliseconds of work.
+constexpr qsizetype kRangesFreedPerDispatch = 32768;
 } // namespace
 
 QString itemCountText(int count, const QLocale& locale)
@@ -75,7 +83,7 @@ ListPaneView::ListPaneView(ListPane& pane, QWidget* parent)
     : QTableView(parent), m_pane(pane), m_header(new PaneHeader(pane, this))
 {
     setHorizontalHeader(m_header);
-    setModel(&pane);
+    showModel(new PaneViewModel(pane, this));
     setShowGrid(false);
     setWordWrap(false);
     setCornerButtonEnabled(false);
@@ -95,11 +103,21 @@ ListPaneView::ListPaneView(ListPane& pane, QWidget* parent)
     connect(&pane, &ListPane::columnWidthChanged, this, [this](int column, int twips) {
         setColumnWidth(column - 1, (twips + kTwipsPerPixel / 2) / kTwipsPerPixel);
     });
+    connect(&pane, &ListPane::selectionMoved, this, &ListPaneView::showPaneSelection);
+    m_releaseTimer.setInterval(0);
+    connect(&m_releaseTimer, &QTimer::timeout, this, &ListPaneView::releaseRetiredSlice);
+}
+
+void ListPaneView::showModel(PaneViewModel* model)
+{
+    m_model = model;
+    setModel(model);
+    m_selection = {};
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ListPaneView::reportSelection);
-    connect(&pane, &ListPane::selectionMoved, this, &ListPaneView::showPaneSelection);
     // A reset clears the view's selection; the pane's may have kept some of it.
-    connect(&pane, &QAbstractItemModel::modelReset, this, &ListPaneView::showPaneSelection);
+    connect(model, &QAbstractItemModel::modelReset, this, &ListPaneView::showPaneSelection);
+    connect(model, &PaneViewModel::resetComing, this, &ListPaneView::retireModelIfSelectionIsLarge);
 }
 
 void ListPaneView::setTakesDrops(bool takes)
@@ -113,9 +131,9 @@ void ListPaneView::reportSelection()
     if (m_showingPaneSelection)
         return;
     std::vector<RowRun> runs;
-    const QItemSelection selection = selectionModel()->selection();
-    runs.reserve(size_t(selection.size()));
-    for (const QItemSelectionRange& range : selection)
+    m_selection = selectionModel()->selection();
+    runs.reserve(size_t(m_selection.size()));
+    for (const QItemSelectionRange& range : std::as_const(m_selection))
         runs.push_back({range.top(), range.height()});
     runs = joinedRuns(std::move(runs));
     const int firstSelected = runs.empty() ? 0 : runs.front().first + 1;
@@ -135,6 +153,43 @@ void ListPaneView::showPaneSelection()
     m_showingPaneSelection = true;
     selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     m_showingPaneSelection = false;
+    m_selection = selection;
+}
+
+// Qt keeps a selection as ranges of persistent indexes, and a reset of the model makes each
+// of them invalid and frees it: for half a million scattered rows, 60 to 100 ms in one
+// dispatch. So before such a reset the view moves to a fresh model, which takes the reset
+// with an empty selection, and the old model, which hears nothing more of the pane, keeps
+// the old selection until it is freed a slice per dispatch.
+void ListPaneView::retireModelIfSelectionIsLarge()
+{
+    if (m_selection.size() < kLargeSelectionRanges)
+        return;
+    QItemSelectionModel* oldSelection = selectionModel();
+    disconnect(oldSelection, nullptr, this, nullptr);
+    m_model->retire();
+    m_retired.push_back({m_model, oldSelection, std::move(m_selection)});
+    showModel(new PaneViewModel(m_pane, this));
+    m_releaseTimer.start();
+}
+
+void ListPaneView::releaseRetiredSlice()
+{
+    if (m_retired.empty()) {
+        m_releaseTimer.stop();
+        return;
+    }
+    Retired& retired = m_retired.front();
+    if (retired.selectionModel) {
+        // The ranges held, it lets go of them without freeing them.
+        delete retired.selectionModel;
+        retired.selectionModel = nullptr;
+    } else if (!retired.held.isEmpty()) {
+        retired.held.resize(std::max<qsizetype>(0, retired.held.size() - kRangesFreedPerDispatch));
+    } else {
+        delete retired.model;
+        m_retired.erase(m_retired.begin());
+    }
 }
 
 void ListPaneView::mouseDoubleClickEvent(QMouseEvent* event)

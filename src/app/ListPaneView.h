@@ -1,14 +1,19 @@
 #pragma once
 
 #include <QHeaderView>
+#include <QItemSelection>
 #include <QLocale>
 #include <QTableView>
+#include <QTimer>
+
+#include <vector>
 
 class QMimeData;
 
 namespace pq {
 
 class ListPane;
+class PaneViewModel;
 
 // How many items a pane holds as its header shows it: "1 item", "1,000,000 items" (with the
 // locale's digit grouping), or nothing when it is empty.
@@ -68,12 +73,28 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void showModel(PaneViewModel* model);
     void reportSelection();
     void showPaneSelection();
+    void retireModelIfSelectionIsLarge();
+    void releaseRetiredSlice();
 
     ListPane& m_pane;
     PaneHeader* m_header = nullptr;
+    PaneViewModel* m_model = nullptr;
     bool m_showingPaneSelection = false;
+    // Qt's selection as last seen; holding its ranges lets them be freed a slice at a time.
+    QItemSelection m_selection;
+
+    // A model retired with Qt's selection on it, freed a slice per dispatch.
+    struct Retired
+    {
+        PaneViewModel* model = nullptr;
+        QItemSelectionModel* selectionModel = nullptr; // deleted first
+        QItemSelection held;
+    };
+    std::vector<Retired> m_retired;
+    QTimer m_releaseTimer;
 };
 
 // The local files a drop carries, in order; empty when it carries none.
