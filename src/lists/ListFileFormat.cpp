@@ -95,6 +95,30 @@ void countCrLfUnits(const char* data, qsizetype from, qsizetype end, qsizetype l
     countUnits<2>(data + from, data + end, unitOf('\r'), unitOf('\n'), crs, lfs);
 }
 
+// Whether a UTF-16 unit from `at` to `stop` (whole units) is half of a surrogate pair:
+// its high byte, at `1 - low` in the unit, is D8 to DF.
+bool anySurrogateUnit(const char* at, const char* stop, qsizetype low)
+{
+    const qsizetype high = 1 - low;
+#if defined(__SSE2__)
+    // Sixteen-bit lanes as they lie in memory on this (little-endian) processor.
+    const __m128i mask = _mm_set1_epi16(short(high == 1 ? 0xF800 : 0x00F8));
+    const __m128i wanted = _mm_set1_epi16(short(high == 1 ? 0xD800 : 0x00D8));
+    __m128i seen = _mm_setzero_si128();
+    for (; stop - at >= 16; at += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        seen = _mm_or_si128(seen, _mm_cmpeq_epi16(_mm_and_si128(chunk, mask), wanted));
+    }
+    if (_mm_movemask_epi8(seen) != 0)
+        return true;
+#endif
+    for (; stop - at >= 2; at += 2) {
+        if ((static_cast<unsigned char>(at[high]) & 0xF8) == 0xD8)
+            return true;
+    }
+    return false;
+}
+
 // Where a UTF-8 check may stop without cutting a character: before the last lead byte of
 // an unfinished sequence at the end.
 qsizetype characterBoundaryBefore(QByteArrayView bytes, qsizetype end)
@@ -164,9 +188,11 @@ void ListFileScan::decide(QByteArrayView bytes)
     } else if (bytes.startsWith("\xFF\xFE")) {
         m_format.encoding = ListFileEncoding::Utf16LE;
         m_format.markBytes = 2;
+        m_format.mayHaveSurrogates = false;
     } else if (bytes.startsWith("\xFE\xFF")) {
         m_format.encoding = ListFileEncoding::Utf16BE;
         m_format.markBytes = 2;
+        m_format.mayHaveSurrogates = false;
     }
     m_counted = m_validated = m_format.markBytes;
 }
@@ -181,6 +207,8 @@ void ListFileScan::countLineEnds(QByteArrayView bytes, qsizetype end)
     } else {
         const qsizetype low = m_format.encoding == ListFileEncoding::Utf16LE ? 0 : 1;
         countCrLfUnits(data, m_counted, end, low, m_crs, m_lfs);
+        if (!m_format.mayHaveSurrogates)
+            m_format.mayHaveSurrogates = anySurrogateUnit(data + m_counted, data + end, low);
     }
     m_counted = end;
 }

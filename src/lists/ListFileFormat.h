@@ -16,6 +16,9 @@ struct ListFileFormat
     qsizetype markBytes = 0;
     bool unixLines = false;
     bool validUtf8 = true; // for UTF-8: whether the bytes after the mark are valid
+    // For UTF-16: whether any unit may be half of a surrogate pair; a file with none has no
+    // unpaired ones to look for.
+    bool mayHaveSurrogates = true;
     qsizetype items = 0;
 };
 

@@ -327,7 +327,7 @@ qsizetype ListFileLines::decodeInto(qsizetype from, qsizetype end, QChar* out,
         return decodeCheckedUtf8(bytes, out);
     QStringDecoder decoder = decoderFor(m_format.encoding);
     const qsizetype size = decoder.appendToBuffer(out, bytes) - out;
-    if (m_unit == 2)
+    if (m_unit == 2 && m_format.mayHaveSurrogates)
         damaged += replaceUnpairedSurrogates(out, size);
     else if (!m_format.validUtf8)
         damaged += countOf(QStringView(out, size), kReplacement) - replacementsWritten(bytes);

@@ -464,6 +464,15 @@ void ListFileTest::encodingsChosenFromTheBytes_data()
         << QStringList{u"ok"_s, u"\uFFFDx"_s, u"y\uFFFD"_s, u"\U0001F34E"_s}
         << u"2 places in list.txt could not be read as text and show as \"\uFFFD\"; the first "
            u"is on line 2."_s;
+    // Far into the file, where the scan for surrogates goes sixteen bytes at a time.
+    const QString far = QString(5001, u'a') + u"\r\nb"_s + QChar(0xDC00) + u"\r\nc"_s;
+    const QStringList farItems{QString(5001, u'a'), u"b\uFFFD"_s, u"c"_s};
+    const QString farMessage = u"1 place in list.txt could not be read as text and shows as "
+                               u"\"\uFFFD\"; it is on line 2."_s;
+    QTest::newRow("UTF-16 LE, an unpaired surrogate far in")
+        << utf16(far) << farItems << farMessage;
+    QTest::newRow("UTF-16 BE, an unpaired surrogate far in")
+        << utf16(far, false) << farItems << farMessage;
 }
 
 void ListFileTest::encodingsChosenFromTheBytes()
