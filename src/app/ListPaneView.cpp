@@ -83,6 +83,8 @@ ListPaneView::ListPaneView(ListPane& pane, QWidget* parent)
     : QTableView(parent), m_pane(pane), m_header(new PaneHeader(pane, this))
 {
     setHorizontalHeader(m_header);
+    // Before any model hears of it, which then tells this view of a reset.
+    connect(&pane, &QObject::destroyed, this, [this] { m_paneGone = true; });
     showModel(new PaneViewModel(pane, this));
     setShowGrid(false);
     setWordWrap(false);
@@ -128,7 +130,7 @@ void ListPaneView::setTakesDrops(bool takes)
 
 void ListPaneView::reportSelection()
 {
-    if (m_showingPaneSelection)
+    if (m_showingPaneSelection || m_paneGone)
         return;
     std::vector<RowRun> runs;
     m_selection = selectionModel()->selection();
@@ -142,6 +144,8 @@ void ListPaneView::reportSelection()
 
 void ListPaneView::showPaneSelection()
 {
+    if (m_paneGone)
+        return;
     QItemSelection selection;
     for (const RowRun& run : m_pane.selection()) {
         if (run.first >= model()->rowCount())

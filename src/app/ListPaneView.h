@@ -83,6 +83,7 @@ private:
     PaneHeader* m_header = nullptr;
     PaneViewModel* m_model = nullptr;
     bool m_showingPaneSelection = false;
+    bool m_paneGone = false; // the window is torn down with its panes first
     // Qt's selection as last seen; holding its ranges lets them be freed a slice at a time.
     QItemSelection m_selection;
 
