@@ -276,9 +276,12 @@ std::optional<ListFileLines::Stretch> ListFileLines::cut(qsizetype batchBytes)
     TextBlock& block = blockWithRoom(stretch.room);
     stretch.out = block.chars.data() + block.used;
     stretch.batch = TextBatch(m_block);
-    // Room for every line up front: the decoding, on either thread, then allocates nothing.
-    stretch.batch.texts.reserve(size_t(lineEndsBetween(m_bytes, m_pos, stretch.stop, m_format)) +
-                                1);
+    // Room for the lines a stretch of this size holds in this file, and a quarter more, so
+    // that the decoding seldom has to make more: counting them would be another pass over
+    // the bytes.
+    const qsizetype content = std::max<qsizetype>(m_end - m_format.markBytes, 1);
+    const double expected = double(m_format.items) * double(stretch.stop - m_pos) / double(content);
+    stretch.batch.texts.reserve(size_t(expected * 1.25) + 16);
     block.used += stretch.room;
     m_pos = stretch.unitCutOff ? m_bytes.size() : end;
     return stretch;
