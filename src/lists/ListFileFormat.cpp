@@ -1,6 +1,7 @@
 #include "lists/ListFileFormat.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -135,18 +136,103 @@ qsizetype characterBoundaryBefore(QByteArrayView bytes, qsizetype end)
 
 } // namespace
 
-qsizetype lineEndsBetween(QByteArrayView bytes, qsizetype from, qsizetype end,
-                          const ListFileFormat& format)
+namespace {
+
+bool continues(unsigned char byte)
 {
-    qsizetype crs = 0;
-    qsizetype lfs = 0;
-    if (unitBytes(format.encoding) == 1) {
-        countCrLf(bytes.data(), from, end, crs, lfs);
-    } else {
-        const qsizetype low = format.encoding == ListFileEncoding::Utf16LE ? 0 : 1;
-        countCrLfUnits(bytes.data(), from, end, low, crs, lfs);
+    return (byte & 0xC0) == 0x80;
+}
+
+bool leadsTwo(unsigned char byte)
+{
+    return byte >= 0xC2 && byte <= 0xDF;
+}
+
+// The byte after the character at `at`, or none when it is not one.
+const unsigned char* afterCharacter(const unsigned char* at, const unsigned char* end)
+{
+    const unsigned lead = *at;
+    if (lead < 0x80)
+        return at + 1;
+    if (lead < 0xC2) // a continuation byte, or an overlong two-byte form
+        return nullptr;
+    if (lead < 0xE0)
+        return end - at >= 2 && continues(at[1]) ? at + 2 : nullptr;
+    if (lead < 0xF0) {
+        const bool valid = end - at >= 3 && continues(at[1]) && continues(at[2]) &&
+                           !(lead == 0xE0 && at[1] < 0xA0) && // overlong
+                           !(lead == 0xED && at[1] >= 0xA0);  // a surrogate
+        return valid ? at + 3 : nullptr;
     }
-    return format.unixLines ? lfs : crs;
+    if (lead < 0xF5) {
+        const bool valid = end - at >= 4 && continues(at[1]) && continues(at[2]) &&
+                           continues(at[3]) && !(lead == 0xF0 && at[1] < 0x90) && // overlong
+                           !(lead == 0xF4 && at[1] >= 0x90);                      // past U+10FFFF
+        return valid ? at + 4 : nullptr;
+    }
+    return nullptr;
+}
+
+#if defined(__SSE2__)
+// Checks sixteen bytes at a time while they hold ASCII and two-byte characters alone, the
+// bytes of most European text: each continuation byte must follow a lead byte, and each
+// lead byte come before one. Other characters are checked one by one. Returns where it
+// stopped, at a character's start, or none when the bytes are not UTF-8.
+const unsigned char* checkInSixteens(const unsigned char* begin, const unsigned char* end)
+{
+    // Compared as signed bytes: 80..BF lie below C0, C2..DF between C1 and E0, E0..FF
+    // between DF and 0.
+    const __m128i c0 = _mm_set1_epi8(char(0xC0));
+    const __m128i c1 = _mm_set1_epi8(char(0xC1));
+    const __m128i df = _mm_set1_epi8(char(0xDF));
+    const __m128i e0 = _mm_set1_epi8(char(0xE0));
+    const __m128i zero = _mm_setzero_si128();
+    const unsigned char* at = begin;
+    while (end - at >= 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const bool afterLead = at > begin && leadsTwo(at[-1]);
+        if (_mm_movemask_epi8(chunk) == 0 && !afterLead) {
+            at += 16;
+            continue;
+        }
+        const __m128i prev = at > begin ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(at - 1))
+                                        : _mm_slli_si128(chunk, 1);
+        const __m128i longer =
+            _mm_and_si128(_mm_cmpgt_epi8(chunk, df), _mm_cmplt_epi8(chunk, zero));
+        const __m128i overlong = _mm_or_si128(_mm_cmpeq_epi8(chunk, c0), _mm_cmpeq_epi8(chunk, c1));
+        if (_mm_movemask_epi8(_mm_or_si128(longer, overlong)) != 0) {
+            if (afterLead)
+                --at; // its continuation opens this chunk
+            for (const unsigned char* stop = at + 16; at && at < stop;)
+                at = afterCharacter(at, end);
+            if (!at)
+                return nullptr;
+            continue;
+        }
+        const __m128i continuation = _mm_cmplt_epi8(chunk, c0);
+        const __m128i lead = _mm_and_si128(_mm_cmpgt_epi8(prev, c1), _mm_cmplt_epi8(prev, e0));
+        if (_mm_movemask_epi8(_mm_xor_si128(continuation, lead)) != 0)
+            return nullptr;
+        at += 16;
+    }
+    return at > begin && leadsTwo(at[-1]) ? at - 1 : at;
+}
+#endif
+
+} // namespace
+
+bool isValidUtf8(QByteArrayView bytes)
+{
+    if (bytes.isEmpty()) // its data may be null, which stands for a failed check below
+        return true;
+    const auto* at = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = at + bytes.size();
+#if defined(__SSE2__)
+    at = checkInSixteens(at, end);
+#endif
+    while (at && at < end)
+        at = afterCharacter(at, end);
+    return at != nullptr;
 }
 
 void ListFileScan::add(QByteArrayView bytes)
@@ -218,7 +304,7 @@ void ListFileScan::validate(QByteArrayView bytes, qsizetype end)
     if (end <= m_validated)
         return;
     if (m_format.validUtf8)
-        m_format.validUtf8 = bytes.sliced(m_validated, end - m_validated).isValidUtf8();
+        m_format.validUtf8 = pq::isValidUtf8(bytes.sliced(m_validated, end - m_validated));
     m_validated = end;
 }
 

@@ -151,6 +151,7 @@ class ListFileTest : public QObject
 private slots:
     void windows1252RoundTripsEveryByte();
     void unitSearchFindsTheFirstAnywhere();
+    void utf8CheckAgreesWithQt();
     void lineRules_data();
     void lineRules();
     void everyByteSurvivesLoadAndSave();
@@ -207,6 +208,56 @@ void ListFileTest::windows1252RoundTripsEveryByte()
         for (qsizetype i = 0; i < bytes.size(); ++i)
             QCOMPARE(decoded.at(i), decodeWindows1252(bytes.sliced(i, 1)).at(0));
     }
+}
+
+// Every character of up to three bytes, and four-byte ones at the edges of their ranges,
+// alone and among ASCII and two-byte characters at every place of a sixteen-byte step, then
+// random mixtures: the check agrees with Qt's on each.
+void ListFileTest::utf8CheckAgreesWithQt()
+{
+    const QByteArray around = "ab\xC3\xA9"
+                              "cdefghij\xC3\xBC"
+                              "klmnopq";
+    int disagreements = 0;
+    const auto check = [&](const QByteArray& sequence) {
+        for (const int at : {0, 1, 13, 14, 15, 16, 17}) {
+            const QByteArray bytes = around.left(at) + sequence + around;
+            if (isValidUtf8(bytes) != QByteArrayView(bytes).isValidUtf8() && ++disagreements < 5)
+                qWarning() << "disagree on" << bytes.toHex(' ');
+        }
+    };
+    for (int lead = 0; lead < 256; ++lead) {
+        check(QByteArray(1, char(lead)));
+        for (int second = 0; second < 256; ++second) {
+            const QByteArray two = QByteArray(1, char(lead)) + char(second);
+            check(two);
+            if (lead >= 0xE0 && lead <= 0xEF) {
+                for (int third = 0; third < 256; third += (third >= 0x7E && third <= 0xC1) ? 1 : 7)
+                    check(two + char(third));
+            }
+            if (lead >= 0xF0 && lead <= 0xF7) {
+                for (const char rest : {'\x7F', '\x80', '\xBF', '\xC0'}) {
+                    check(two + rest + '\x80');
+                    check(two + '\x80' + rest);
+                }
+            }
+        }
+    }
+    QRandomGenerator random(20261209);
+    const QList<QByteArray> pieces = {
+        "a",    "\r\n", "\xC3\xA9",     "\xE2\x82\xAC",    "\xF0\x9F\x8D\x8E",
+        "\x80", "\xC3", "\xED\xA0\x80", "\xF4\x90\x80\x80"};
+    for (int i = 0; i < 20000; ++i) {
+        QByteArray bytes;
+        const int count = int(random.bounded(40));
+        for (int k = 0; k < count; ++k) {
+            const quint32 draw = random.bounded(100);
+            bytes += pieces.at(draw < 60 ? 0 : draw < 85 ? 2 : int(1 + random.bounded(8)));
+        }
+        if (isValidUtf8(bytes) != QByteArrayView(bytes).isValidUtf8() && ++disagreements < 5)
+            qWarning() << "disagree on" << bytes.toHex(' ');
+    }
+    QCOMPARE(disagreements, 0);
 }
 
 // Line ends and surrogates are searched for eight units at a time, the rest one by one:
