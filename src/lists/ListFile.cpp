@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Memory.h"
 #include "platform/Runtime.h"
+#include "platform/SpareBlocks.h"
 #include "platform/Trap.h"
 #include "platform/Workspace.h"
 
@@ -13,6 +14,8 @@
 #include <QLocale>
 #include <QStringList>
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
 
 using namespace Qt::StringLiterals;
@@ -37,11 +40,35 @@ private:
     Workspace& m_ws;
 };
 
-// A list file's bytes as read so far, and what they were found to be.
+// A list file's bytes as read so far, and what they were found to be. The bytes lie in a
+// block lent by the spare blocks: the next file read, often the other list, then fills
+// memory already touched instead of having the system hand out and zero as much again.
 struct ListFileBytes
 {
-    QByteArray bytes;
+    std::shared_ptr<TextBlock> block;
+    qsizetype size = 0;
     ListFileScan scan;
+
+    char* data() const { return block ? reinterpret_cast<char*>(block->chars.data()) : nullptr; }
+    qsizetype capacity() const
+    {
+        return block ? block->chars.size() * qsizetype(sizeof(QChar)) : 0;
+    }
+    QByteArrayView view() const { return {data(), size}; }
+
+    // Room for `total` bytes in all; the bytes read move along when they have to, into at
+    // least twice the room, so that a file read longer than its size said costs few moves.
+    void reserve(qsizetype total)
+    {
+        if (total <= capacity())
+            return;
+        const qsizetype bytes = std::max(total, 2 * capacity());
+        auto larger = SpareBlocks::shared().make((bytes + 1) / qsizetype(sizeof(QChar)));
+        adviseHugePages(larger->chars.data(), size_t(larger->chars.size()) * sizeof(QChar));
+        if (size > 0)
+            std::memcpy(larger->chars.data(), data(), size_t(size));
+        block = std::move(larger);
+    }
 };
 
 // Refuses a file that cannot fit in the memory left before any of it is read: it takes
@@ -65,21 +92,19 @@ void checkRoomFor(const QFile& file)
 // they have to move to take the block.
 bool readBlock(QFile& file, ListFileBytes& read, HelperThread* helper)
 {
-    const qsizetype before = read.bytes.size();
-    const bool meanwhile = helper && before + kListFileBlockBytes <= read.bytes.capacity();
+    const qsizetype before = read.size;
+    const bool meanwhile = helper && before + kListFileBlockBytes <= read.capacity();
     if (meanwhile)
-        helper->start([&scan = read.scan, seen = QByteArrayView(read.bytes)] { scan.add(seen); });
-    read.bytes.resize(before + kListFileBlockBytes);
-    const qint64 got = file.read(read.bytes.data() + before, kListFileBlockBytes);
+        helper->start([&scan = read.scan, seen = read.view()] { scan.add(seen); });
+    read.reserve(before + kListFileBlockBytes);
+    const qint64 got = file.read(read.data() + before, kListFileBlockBytes);
     if (meanwhile)
         helper->wait();
-    if (got < 0) {
-        read.bytes.resize(before);
+    if (got < 0)
         throw AppError(file.errorString());
-    }
-    read.bytes.resize(before + static_cast<qsizetype>(got));
+    read.size = before + static_cast<qsizetype>(got);
     if (!meanwhile)
-        read.scan.add(read.bytes);
+        read.scan.add(read.view());
     return got > 0;
 }
 
@@ -94,8 +119,7 @@ bool readWholeFile(Trap& trap, Runtime& runtime, QFile& file, ListFileBytes& rea
 {
     const qint64 size = file.size();
     if (size > 0 && size < std::numeric_limits<qsizetype>::max() - kListFileBlockBytes) {
-        read.bytes.reserve(static_cast<qsizetype>(size) + kListFileBlockBytes);
-        adviseHugePages(read.bytes.data(), size_t(read.bytes.capacity()));
+        read.reserve(static_cast<qsizetype>(size) + kListFileBlockBytes);
     }
     HelperThread helper;
     HelperThread* const sharing = worthAHelper(size) ? &helper : nullptr;
@@ -147,11 +171,11 @@ DamagedText appendLines(Trap& trap, Runtime& runtime, ListPane& pane, const List
     // Room for every item at once: growing a long pane batch by batch would move its rows.
     if (!trap.step(110, [&] { pane.reserve(format.items); }))
         return {};
-    ListFileLines lines(read.bytes, format);
+    ListFileLines lines(read.view(), format);
     AppendedRows appended(pane);
     // A large file's batches are decoded two at a time, the second on a helper thread.
     HelperThread helper;
-    const bool sharing = worthAHelper(read.bytes.size());
+    const bool sharing = worthAHelper(read.size);
     const auto appendNext = [&] {
         if (!sharing)
             return appended.add(lines.nextBatch());
@@ -308,7 +332,7 @@ void FileToListbox(ListPane& pane, const QString& path, Runtime& runtime)
     DamagedText damage;
     if (readWholeFile(trap, runtime, file, read)) {
         file.close();
-        const ListFileFormat format = read.scan.finish(read.bytes);
+        const ListFileFormat format = read.scan.finish(read.view());
         damage = appendLines(trap, runtime, pane, read, format);
     }
     file.close(); // [112]

@@ -181,6 +181,7 @@ private slots:
     void readErrorAddsNothing();
     void loadDuringALoadIsRefused();
     void otherCommandsRunBetweenBatches();
+    void fileThatGrowsWhileReadLoadsWhole();
     void rowsStayInPlaceWhileLoading();
     void hundredsOfFiles();
 };
@@ -963,6 +964,35 @@ void ListFileTest::otherCommandsRunBetweenBatches()
     PushButton3_Click(*f.ws);
     QVERIFY(countBeforeClear > 0 && countBeforeClear < lines.size());
     QCOMPARE(textsOf(f.ws->listView1), lines.sliced(countBeforeClear));
+}
+
+// Lines written to the file while it is read, past the room its size asked for: the bytes
+// read before move along into larger room and every line arrives, once and in order, as
+// at a status file under /proc, whose size reads 0.
+void ListFileTest::fileThatGrowsWhileReadLoadsWhole()
+{
+    QStringList lines;
+    QByteArray first;
+    QByteArray later;
+    for (int i = 0; i < 600000; ++i) {
+        lines.append(u"line "_s + QString::number(i) + u" \u00e9"_s);
+        (i < 200000 ? first : later) += lines.last().toUtf8() + "\n";
+    }
+    QTemporaryDir dir;
+    const QString path = writeFile(dir.path(), u"growing.txt"_s, first);
+    Fixture f;
+    f.pump.at[1] = [&] {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::Append));
+        QCOMPARE(file.write(later), later.size());
+    };
+    FileToListbox(f.ws->listView1, path, f.runtime);
+    QCOMPARE(textsOf(f.ws->listView1), lines);
+    QVERIFY(f.errors.reports.isEmpty());
+
+    FileToListbox(f.ws->listView2, u"/proc/self/status"_s, f.runtime);
+    QVERIFY(f.ws->listView2.count() > 5);
+    QVERIFY(f.ws->listView2.text(1).startsWith(u"Name:"_s));
 }
 
 void ListFileTest::rowsStayInPlaceWhileLoading()
