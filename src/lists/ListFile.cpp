@@ -26,6 +26,8 @@ namespace {
 
 // Read-only box ticked (1), several files (512), explorer style (524288), long names (2097152).
 constexpr int kOpenFlags = 2621953;
+// The largest file whose bytes are read into memory lent by the spare blocks.
+constexpr qsizetype kLentReadBytes = qsizetype(64) << 20;
 
 // Marks the workspace as loading a list file for as long as it lives.
 class LoadingListGuard
@@ -40,9 +42,11 @@ private:
     Workspace& m_ws;
 };
 
-// A list file's bytes as read so far, and what they were found to be. The bytes lie in a
-// block lent by the spare blocks: the next file read, often the other list, then fills
-// memory already touched instead of having the system hand out and zero as much again.
+// A list file's bytes as read so far, and what they were found to be. The bytes of a file
+// up to kLentReadBytes lie in a block lent by the spare blocks: the next file read, often
+// the other list, then fills memory already touched instead of having the system hand out
+// and zero as much again. A larger file's bytes would crowd the text blocks out of the
+// spares, which the loads of millions of lines fill: they get memory of their own.
 struct ListFileBytes
 {
     std::shared_ptr<TextBlock> block;
@@ -63,7 +67,14 @@ struct ListFileBytes
         if (total <= capacity())
             return;
         const qsizetype bytes = std::max(total, 2 * capacity());
-        auto larger = SpareBlocks::shared().make((bytes + 1) / qsizetype(sizeof(QChar)));
+        const qsizetype characters = (bytes + 1) / qsizetype(sizeof(QChar));
+        std::shared_ptr<TextBlock> larger;
+        if (bytes <= kLentReadBytes) {
+            larger = SpareBlocks::shared().make(characters);
+        } else {
+            larger = std::make_shared<TextBlock>();
+            larger->chars = QString(characters, Qt::Uninitialized);
+        }
         adviseHugePages(larger->chars.data(), size_t(larger->chars.size()) * sizeof(QChar));
         if (size > 0)
             std::memcpy(larger->chars.data(), data(), size_t(size));
