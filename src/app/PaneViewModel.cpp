@@ -40,13 +40,12 @@ void PaneViewModel::retire()
     if (m_pane)
         disconnect(m_pane, nullptr, this, nullptr);
     m_pane = nullptr;
-    m_retired = true;
 }
 
 void PaneViewModel::paneAboutToBeReset()
 {
     emit resetComing();
-    if (m_retired)
+    if (!m_pane) // retired meanwhile
         return;
     m_resetting = true;
     beginResetModel();

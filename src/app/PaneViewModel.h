@@ -42,7 +42,6 @@ private:
 
     ListPane* m_pane; // none once retired or once the pane is gone
     bool m_resetting = false;
-    bool m_retired = false;
 };
 
 } // namespace pq
