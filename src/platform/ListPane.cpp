@@ -26,8 +26,9 @@ AppError invalidValue()
 }
 
 // A view lays out every row it holds again once rows were inserted: in a pane this long,
-// appended rows are shown once they are a quarter of those shown, or when kRowsWaitMs
-// have passed, not at every dispatch. The count is announced at every dispatch still.
+// rows a command appends are shown once they are a quarter of those shown, when kRowsWaitMs
+// have passed, or when the command ends, not at every dispatch. The count is announced at
+// every dispatch still.
 constexpr int kLongPaneRows = 1 << 20;
 constexpr qint64 kRowsWaitMs = 250;
 
@@ -65,7 +66,11 @@ QString shownText(QStringView text)
     return text.first(cut) + u'\u2026';
 }
 
-ListPane::ListPane(QObject* parent) : QAbstractItemModel(parent) {}
+ListPane::ListPane(QObject* parent) : QAbstractItemModel(parent)
+{
+    m_rowsWait.setSingleShot(true);
+    connect(&m_rowsWait, &QTimer::timeout, this, &ListPane::flushRows);
+}
 
 void ListPane::addColumn(const QString& title)
 {
@@ -475,14 +480,24 @@ void ListPane::flushRows()
     if (m_shownRows >= total)
         return;
     const qint64 waited = m_sinceRowsShown.isValid() ? m_sinceRowsShown.elapsed() : kRowsWaitMs;
-    if (m_shownRows >= kLongPaneRows && total - m_shownRows < m_shownRows / 4 &&
-        waited < kRowsWaitMs) {
+    if (m_history.recording() && m_shownRows >= kLongPaneRows &&
+        total - m_shownRows < m_shownRows / 4 && waited < kRowsWaitMs) {
         m_flushQueued = true;
-        QTimer::singleShot(kRowsWaitMs - waited, this, &ListPane::flushRows);
+        m_rowsWait.start(int(kRowsWaitMs - waited));
         return;
     }
     m_sinceRowsShown.start();
     showMoreRows();
+}
+
+// Rows that waited for more to come are shown once the commands that appended them ended.
+void ListPane::endCommand()
+{
+    m_history.endCommand();
+    if (!m_history.recording() && m_rowsWait.isActive()) {
+        m_rowsWait.stop();
+        QMetaObject::invokeMethod(this, &ListPane::flushRows, Qt::QueuedConnection);
+    }
 }
 
 // A view takes in kLongPaneRows rows at most in one event, the rest in the events after:

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <QTimer>
 
 #include <span>
 #include <vector>
@@ -101,7 +102,7 @@ public:
     // Undo: see PaneHistory. undo() puts back the newest step and returns true, or returns
     // false when there is none or a command is still changing the pane.
     void beginCommand() { m_history.beginCommand(); }
-    void endCommand() { m_history.endCommand(); }
+    void endCommand();
     bool canUndo() const { return m_history.canUndo(); }
     bool undo();
 
@@ -168,6 +169,7 @@ private:
     int m_shownRows = 0;
     bool m_flushQueued = false;
     QElapsedTimer m_sinceRowsShown;
+    QTimer m_rowsWait; // while a command still appends, the wait before rows are shown
     bool m_countQueued = false;
     bool m_checkable = false;
     bool m_undoing = false;

@@ -132,6 +132,7 @@ void PlatformTest::longPaneShowsAppendsInLargerSteps()
 {
     ListPane pane;
     pane.addColumn(u"List 1"_s);
+    pane.beginCommand(); // rows wait for more only while a command may still append them
     pane.addMany(QStringList(1 << 21, u"x"_s));
     QElapsedTimer sinceRowsShown; // started before the pane's own clock for it
     sinceRowsShown.start();
@@ -154,6 +155,21 @@ void PlatformTest::longPaneShowsAppendsInLargerSteps()
 
     // A quarter more rows is shown at the next dispatch.
     pane.addMany(QStringList(1 << 19, u"y"_s));
+    sinceRowsShown.start();
+    QCoreApplication::processEvents();
+    QCOMPARE(pane.rowCount(), pane.count());
+
+    // A waiting row is shown as soon as the command ends.
+    pane.add(u"b"_s);
+    QCoreApplication::processEvents();
+    if (sinceRowsShown.elapsed() < 250)
+        QCOMPARE(pane.rowCount(), pane.count() - 1);
+    pane.endCommand();
+    QCoreApplication::processEvents();
+    QCOMPARE(pane.rowCount(), pane.count());
+
+    // Outside commands, nothing waits.
+    pane.add(u"c"_s);
     QCoreApplication::processEvents();
     QCOMPARE(pane.rowCount(), pane.count());
 }
