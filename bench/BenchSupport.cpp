@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QProcess>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -51,6 +52,27 @@ int lineCountArgument(int argc, char** argv)
 {
     const int asked = argc > 1 ? QByteArray(argv[1]).toInt() : 0;
     return asked > 0 ? asked : 1000000;
+}
+
+qint64 dispatchUntilRowsShown(Workspace& ws, const QtEventPump& pump)
+{
+    qint64 longestMs = pump.longestGapMs();
+    const auto allShown = [&ws] {
+        for (int pane = 1; pane <= 3; ++pane) {
+            if (ws.pane(pane).rowCount() < ws.pane(pane).count())
+                return false;
+        }
+        return true;
+    };
+    QElapsedTimer waited;
+    waited.start();
+    do {
+        QElapsedTimer dispatch;
+        dispatch.start();
+        QCoreApplication::processEvents();
+        longestMs = std::max(longestMs, dispatch.elapsed());
+    } while (!allShown() && waited.elapsed() < 60000);
+    return longestMs;
 }
 
 double timeSeconds(const std::function<void()>& work)

@@ -58,6 +58,12 @@ struct BenchWindow
     Workspace& ws() { return form.workspace(); }
 };
 
+// Once a command returned, dispatches events until every pane's views hold all of its rows:
+// a command that added rows has not ended, for the user, before they can be scrolled to.
+// Returns the longest gap of the command, the time since its last dispatch included, or of
+// these dispatches themselves, in milliseconds: nothing else runs while one of them does.
+qint64 dispatchUntilRowsShown(Workspace& ws, const QtEventPump& pump);
+
 // The line count a benchmark was asked for: its first argument, 1,000,000 without one.
 int lineCountArgument(int argc, char** argv);
 
