@@ -100,7 +100,9 @@ TextRef refTo(QStringView text)
 bool populateInSlices(ZeroedArray<Slot>& table, const std::function<bool()>& pause,
                       HelperThread* helper = nullptr)
 {
-    constexpr size_t kSlice = (size_t(8) << 20) / sizeof(Slot);
+    // One huge page a slice: where fresh memory comes slowly (a virtual machine whose host
+    // backs it only when touched), eight megabytes at a time held the window over 30 ms.
+    constexpr size_t kSlice = (size_t(2) << 20) / sizeof(Slot);
     const size_t step = helper ? 2 * kSlice : kSlice;
     for (size_t first = 0; first < table.size(); first += step) {
         if (first > 0 && !pause())
