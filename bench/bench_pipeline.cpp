@@ -6,6 +6,7 @@
 // counts a side as arguments (default 1,000,000), the sizes taking turns run by run: at
 // 10x the lines each phase may take at most 12x as long.
 #include "BenchSupport.h"
+#include "platform/Memory.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -58,18 +59,27 @@ struct Phases
     // The job the Python one-liner does: both loads, the comparison, the comma file.
     double job() const { return load1 + load2 + compare + saveComma; }
 
-    // Keeps each phase's best time and the longest gap of both.
+    // Keeps each phase's best time (or its worst) and the longest gap of both.
     void keepBest(const Phases& run)
     {
-        const auto best = [](double& kept, double now) {
-            kept = kept > 0 ? std::min(kept, now) : now;
+        keep(run, [](double a, double b) { return std::min(a, b); });
+    }
+    void keepWorst(const Phases& run)
+    {
+        keep(run, [](double a, double b) { return std::max(a, b); });
+    }
+
+    template <typename Pick> void keep(const Phases& run, Pick pick)
+    {
+        const auto kept = [&pick](double& phase, double now) {
+            phase = phase > 0 ? pick(phase, now) : now;
         };
-        best(load1, run.load1);
-        best(load2, run.load2);
-        best(compare, run.compare);
-        best(copy, run.copy);
-        best(saveText, run.saveText);
-        best(saveComma, run.saveComma);
+        kept(load1, run.load1);
+        kept(load2, run.load2);
+        kept(compare, run.compare);
+        kept(copy, run.copy);
+        kept(saveText, run.saveText);
+        kept(saveComma, run.saveComma);
         if (run.longestTickMs > longestTickMs) {
             longestTickMs = run.longestTickMs;
             tickPhase = run.tickPhase;
@@ -132,6 +142,7 @@ struct SizeRun
     double python = 1e9;
     Phases ours;    // the run with the fastest whole job
     Phases fastest; // each phase's best over the runs, and the longest gap of them all
+    Phases slowest; // each phase's worst over the runs
     bool same = false;
 };
 
@@ -175,6 +186,7 @@ void runOnce(BenchWindow& window, SizeRun& size, const QString& script, const QS
     window.host.savePath = textOut;
     phases.saveText = click(window, phases, "PushButton8");
     size.fastest.keepBest(phases);
+    size.slowest.keepWorst(phases);
     if (size.ours.job() == 0 || phases.job() < size.ours.job())
         size.ours = phases;
     size.results = ws.listView3.count();
@@ -203,6 +215,25 @@ void printSize(const SizeRun& size)
                 size.lines, kRuns, f.load1, f.load2, f.compare, f.saveComma, f.copy, f.saveText,
                 static_cast<long long>(f.longestGapMs), f.gapPhase.constData(),
                 static_cast<long long>(f.longestTickMs), f.tickPhase.constData());
+    const Phases& w = size.slowest;
+    std::printf("%9d lines, each phase's worst of %d: load %.3f + %.3f, compare %.3f, comma file "
+                "%.3f, copy %.3f, text file %.3f\n",
+                size.lines, kRuns, w.load1, w.load2, w.compare, w.saveComma, w.copy, w.saveText);
+}
+
+// How fast this machine hands out memory never touched before, against memory touched
+// before, in GB/s: on a virtual machine whose host backs memory only when it is touched,
+// the first can be many times slower, and the largest lists take the most of it.
+void printMemoryRates()
+{
+    constexpr qsizetype kBytes = qsizetype(1) << 30;
+    QByteArray memory(kBytes, Qt::Uninitialized);
+    adviseHugePages(memory.data(), size_t(kBytes));
+    const double fresh = timeSeconds([&] { memory.fill('a'); });
+    const double touched = timeSeconds([&] { memory.fill('b'); });
+    std::printf("memory on this machine: never touched before %.2f GB/s, touched before %.2f "
+                "GB/s\n",
+                double(kBytes) / fresh / 1e9, double(kBytes) / touched / 1e9);
 }
 
 } // namespace
@@ -232,6 +263,7 @@ int main(int argc, char* argv[])
         if (!prepareSize(runs.last(), dir))
             return 1;
     }
+    printMemoryRates();
     // The sizes take turns, so that every size meets the machine's slow and fast minutes
     // alike and the growth from one to the next is measured fairly.
     const QString textOut = dir.filePath(QStringLiteral("ours.txt"));
