@@ -6,7 +6,6 @@
 // counts a side as arguments (default 1,000,000), the sizes taking turns run by run: at
 // 10x the lines each phase may take at most 12x as long.
 #include "BenchSupport.h"
-#include "platform/Memory.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -228,7 +227,6 @@ void printMemoryRates()
 {
     constexpr qsizetype kBytes = qsizetype(1) << 30;
     QByteArray memory(kBytes, Qt::Uninitialized);
-    adviseHugePages(memory.data(), size_t(kBytes));
     const double fresh = timeSeconds([&] { memory.fill('a'); });
     const double touched = timeSeconds([&] { memory.fill('b'); });
     std::printf("memory on this machine: never touched before %.2f GB/s, touched before %.2f "

@@ -75,7 +75,6 @@ struct ListFileBytes
             larger = std::make_shared<TextBlock>();
             larger->chars = QString(characters, Qt::Uninitialized);
         }
-        adviseHugePages(larger->chars.data(), size_t(larger->chars.size()) * sizeof(QChar));
         if (size > 0)
             std::memcpy(larger->chars.data(), data(), size_t(size));
         block = std::move(larger);

@@ -1,6 +1,5 @@
 #include "lists/ListFileLines.h"
 
-#include "platform/Memory.h"
 #include "platform/SpareBlocks.h"
 #include "platform/SystemText.h"
 
@@ -346,7 +345,6 @@ TextBlock& ListFileLines::blockWithRoom(qsizetype characters)
     const qsizetype left = roomFor(m_bytes.size() - m_pos) + 1;
     const qsizetype size = std::max(characters, std::min(left, kListFileBlockCharacters));
     m_block = SpareBlocks::shared().make(size);
-    adviseHugePages(m_block->chars.data(), size_t(size) * sizeof(QChar));
     return *m_block;
 }
 

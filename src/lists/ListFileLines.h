@@ -16,8 +16,8 @@ namespace pq {
 constexpr qsizetype kListFileBlockBytes = qsizetype(1) << 20;
 // How many bytes of lines become items in one go between two yields.
 constexpr qsizetype kListFileBatchBytes = qsizetype(1) << 18;
-// How many characters the batches of a large file decode into one block: large blocks lie
-// in huge pages, which lookups scattered over millions of items miss far less often.
+// How many characters the batches of a large file decode into one block: a pane of millions
+// of items then holds a few hundred blocks, which the spare blocks can hand on whole.
 constexpr qsizetype kListFileBlockCharacters = qsizetype(1) << 22;
 // A line longer than this is decoded a piece at a time, a yield between two pieces.
 constexpr qsizetype kListFileLongLineBytes = qsizetype(1) << 22;

@@ -1,7 +1,6 @@
 #include "match/ResultsCommands.h"
 
 #include "export/Columns.h"
-#include "platform/Memory.h"
 #include "platform/Runtime.h"
 #include "platform/Trap.h"
 #include "platform/Workspace.h"
@@ -65,10 +64,6 @@ void copyToClipboard(const ListPane& pane, Runtime& runtime)
     const int rows = pane.count();
     CopyText copy;
     copy.text.reserve(totalLength + qsizetype(rows) * (widths.size() + 2));
-    // Millions of results make a text of hundreds of megabytes, which comes fresh from the
-    // system: in huge pages it takes a few hundred page faults rather than a few hundred
-    // thousand.
-    adviseHugePages(copy.text.data(), size_t(copy.text.capacity()) * sizeof(QChar));
     for (int r = 1; r <= rows; ++r) {
         runtime.yield();
         if (!pane.checked(r))

@@ -59,19 +59,6 @@ qint64 memoryLeftBytes()
 #endif
 }
 
-void adviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] size_t bytes)
-{
-#ifdef Q_OS_LINUX
-    if (bytes < kSystemRoomBytes)
-        return;
-    const auto start = reinterpret_cast<uintptr_t>(data);
-    const uintptr_t first = (start + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
-    const uintptr_t end = (start + bytes) & ~(kHugePageBytes - 1);
-    if (end > first)
-        madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
-#endif
-}
-
 ZeroedRoom::ZeroedRoom(size_t bytes) : m_bytes(bytes)
 {
     if (bytes == 0)

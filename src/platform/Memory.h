@@ -14,11 +14,6 @@ namespace pq {
 // available and what its address-space limit leaves. -1 when neither can be told.
 qint64 memoryLeftBytes();
 
-// Asks the system to back the untouched memory of a large buffer with huge pages where it
-// can: it then takes a few hundred page faults, not hundreds of thousands, as the buffer
-// fills. Only a hint; small buffers and systems without huge pages are left as they are.
-void adviseHugePages(void* data, size_t bytes);
-
 // Zeroed memory for a large table. Large rooms come straight from the system, which zeroes
 // each page when it is first touched rather than all at once, so a table of hundreds of
 // megabytes costs no pause of its own; and they ask for huge pages where the system offers

@@ -1,6 +1,5 @@
 #include "platform/TextStore.h"
 
-#include "platform/Memory.h"
 #include "platform/SpareBlocks.h"
 
 #include "platform/AppError.h"
@@ -104,7 +103,6 @@ void TextStore::reserve(qsizetype moreRows)
     if (rows <= m_rows.capacity())
         return;
     m_rows.reserve(rows);
-    adviseHugePages(m_rows.data() + m_rows.size(), (rows - m_rows.size()) * sizeof(TextRef));
 }
 
 void TextStore::eraseRuns(std::span<const RowRun> runs, std::vector<TextRef>* removed)
