@@ -180,9 +180,10 @@ void SpareBlocks::releaseAll()
 
 SpareBlocks& SpareBlocks::shared()
 {
-    // Up to 1 GiB of text, each block freed after three seconds unused. Never destroyed:
-    // blocks of panes that outlive everything else still give themselves back to it.
-    static SpareBlocks* const spares = new SpareBlocks(qsizetype(1) << 29, 3000);
+    // Up to 1.5 GiB of text, enough for both lists of ten million short lines to be loaded
+    // again into the memory they held, each block freed after three seconds unused. Never
+    // destroyed: blocks of panes that outlive everything else still give themselves back.
+    static SpareBlocks* const spares = new SpareBlocks(qsizetype(3) << 28, 3000);
     return *spares;
 }
 
