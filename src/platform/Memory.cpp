@@ -59,6 +59,15 @@ qint64 memoryLeftBytes()
 #endif
 }
 
+qint64 memoryTotalBytes()
+{
+#ifdef Q_OS_LINUX
+    return kilobyteField("/proc/meminfo", "MemTotal");
+#else
+    return -1;
+#endif
+}
+
 ZeroedRoom::ZeroedRoom(size_t bytes) : m_bytes(bytes)
 {
     if (bytes == 0)

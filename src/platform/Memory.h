@@ -13,6 +13,8 @@ namespace pq {
 // Bytes of memory this process can still take: the smaller of what the system has
 // available and what its address-space limit leaves. -1 when neither can be told.
 qint64 memoryLeftBytes();
+// Bytes of memory the system has in all; -1 when that cannot be told.
+qint64 memoryTotalBytes();
 
 // Zeroed memory for a large table. Large rooms come straight from the system, which zeroes
 // each page when it is first touched rather than all at once, so a table of hundreds of

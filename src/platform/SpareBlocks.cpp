@@ -1,5 +1,6 @@
 #include "platform/SpareBlocks.h"
 
+#include "platform/Memory.h"
 #include "platform/TextStore.h"
 
 #include <QCoreApplication>
@@ -181,9 +182,15 @@ void SpareBlocks::releaseAll()
 SpareBlocks& SpareBlocks::shared()
 {
     // Up to 1.5 GiB of text, enough for both lists of ten million short lines to be loaded
-    // again into the memory they held, each block freed after three seconds unused. Never
-    // destroyed: blocks of panes that outlive everything else still give themselves back.
-    static SpareBlocks* const spares = new SpareBlocks(qsizetype(3) << 28, 3000);
+    // again into the memory they held, but no more than an eighth of the system's memory;
+    // each block freed after three seconds unused. Never destroyed: blocks of panes that
+    // outlive everything else still give themselves back to it.
+    static SpareBlocks* const spares = [] {
+        qint64 roomBytes = qint64(3) << 29;
+        if (const qint64 total = memoryTotalBytes(); total > 0)
+            roomBytes = std::min(roomBytes, total / 8);
+        return new SpareBlocks(qsizetype(roomBytes / qint64(sizeof(QChar))), 3000);
+    }();
     return *spares;
 }
 

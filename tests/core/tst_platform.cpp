@@ -46,6 +46,7 @@ private slots:
     void trapLetsAbandonPass();
     void fileExists();
     void zeroedRoomsAreZeroedAndOwnTheirMemory();
+    void memoryFiguresAreTheSystems();
     void spareBlocksLendTheirMemoryOnce();
     void spareBlocksAreFreedWhenUnused();
     void helperRunsJobsInTurnAndKeepsTheirFailures();
@@ -530,6 +531,19 @@ void PlatformTest::zeroedRoomsAreZeroedAndOwnTheirMemory()
         QCOMPARE(moved[0], quint64(0));
         QCOMPARE(moved[count - 1], quint64(0));
     }
+}
+
+void PlatformTest::memoryFiguresAreTheSystems()
+{
+#ifdef Q_OS_LINUX
+    // What is left can never be more than the system has in all.
+    const qint64 total = memoryTotalBytes();
+    QVERIFY(total > 0);
+    QVERIFY(memoryLeftBytes() > 0);
+    QVERIFY(memoryLeftBytes() <= total);
+#else
+    QCOMPARE(memoryTotalBytes(), qint64(-1));
+#endif
 }
 
 namespace {
