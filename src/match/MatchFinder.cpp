@@ -269,11 +269,10 @@ void reserveResults(ListPane& results, int walkedItems)
 
 // Room for the keys of every result at once, for the same reason; had from the system a
 // slice at a time, yielding in between.
-void reserveKeys(TextSet& keys, int walkedItems, Runtime& runtime, HelperThread& helper)
+void reserveKeys(TextSet& keys, int walkedItems, Runtime& runtime)
 {
     try {
-        keys.reserve(
-            size_t(walkedItems), [&] { runtime.yield(); }, &helper);
+        keys.reserve(size_t(walkedItems), [&] { runtime.yield(); });
     } catch (const std::bad_alloc&) {
     }
 }
@@ -327,7 +326,7 @@ void compareLists(Workspace& ws, Comparison comparison)
     const int count1 = walked.count(); // [102]
     reserveResults(ws.listView3, count1);
     if (options.eachResultOnce)
-        reserveKeys(appended, count1, runtime, helper);
+        reserveKeys(appended, count1, runtime);
     // The walked list may shrink while the run yields: the run then ends where it ends.
     const auto stillWalked = [&](int i) { return i <= walked.count(); };
     for (int i = 1; i <= count1 && !trap.halted(); ++i) {

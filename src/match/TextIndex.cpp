@@ -3,6 +3,7 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <bit>
 #include <cstring>
@@ -93,26 +94,35 @@ TextRef refTo(QStringView text)
     return ref;
 }
 
-// Has a table from the system a slice at a time, calling `pause` in between: its texts land
-// all over it, and would otherwise take the page faults of the whole table in their first
-// few thousand writes. With a `helper`, it has every other slice from the system at the same
-// time. False when a pause returned false.
-bool populateInSlices(ZeroedArray<Slot>& table, const std::function<bool()>& pause,
-                      HelperThread* helper = nullptr)
+// Has a table from the system a slice at a time: its texts land all over it, and would
+// otherwise take the page faults of the whole table in their first few thousand writes.
+// Threads of their own do it, one a core, while this one keeps pausing, because where the
+// system has to gather each huge page first (a virtual machine whose host backs memory
+// only when touched), a single slice can take 30 or 40 ms. False when a pause returned
+// false.
+bool populateInSlices(ZeroedArray<Slot>& table, const std::function<bool()>& pause)
 {
-    // One huge page a slice: where fresh memory comes slowly (a virtual machine whose host
-    // backs it only when touched), eight megabytes at a time held the window over 30 ms.
-    constexpr size_t kSlice = (size_t(2) << 20) / sizeof(Slot);
-    const size_t step = helper ? 2 * kSlice : kSlice;
-    for (size_t first = 0; first < table.size(); first += step) {
-        if (first > 0 && !pause())
-            return false;
-        const size_t second = first + kSlice;
-        if (helper && second < table.size())
-            helper->start([&table, second] { table.populate(second, kSlice); });
-        table.populate(first, kSlice);
-        if (helper)
-            helper->wait();
+    constexpr size_t kSlice = (size_t(2) << 20) / sizeof(Slot); // one huge page
+    const size_t slices = (table.size() + kSlice - 1) / kSlice;
+    if (slices <= 1) {
+        table.populate(0, table.size());
+        return true;
+    }
+    std::atomic<size_t> nextSlice{0};
+    const auto populateSlices = [&table, &nextSlice, slices] {
+        for (size_t slice; (slice = nextSlice.fetch_add(1, std::memory_order_relaxed)) < slices;)
+            table.populate(slice * kSlice, kSlice);
+    };
+    std::array<HelperThread, 2> populators;
+    // Before the threads go, none is left with slices to do.
+    const auto stopFirst = qScopeGuard([&] { nextSlice.store(slices, std::memory_order_relaxed); });
+    for (HelperThread& populator : populators)
+        populator.start(populateSlices);
+    for (HelperThread& populator : populators) {
+        do {
+            if (!pause())
+                return false;
+        } while (!populator.finishWithin(std::chrono::milliseconds(1)));
     }
     return true;
 }
@@ -255,7 +265,7 @@ bool TextIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
     m_slots = ZeroedArray<Slot>(capacityFor(taken));
     m_mask = m_slots.size() - 1;
     m_texts = texts;
-    if (pause && !populateInSlices(m_slots, pause, helper)) {
+    if (pause && !populateInSlices(m_slots, pause)) {
         reset();
         return false;
     }
@@ -427,17 +437,14 @@ void TextSet::prefetch(uint32_t hash) const
         __builtin_prefetch(&m_slots[hash & m_mask]);
 }
 
-void TextSet::reserve(size_t count, const std::function<void()>& pause, HelperThread* helper)
+void TextSet::reserve(size_t count, const std::function<void()>& pause)
 {
     m_texts.reserve(count);
     if (m_slots.size() < capacityFor(count))
-        growTo(
-            capacityFor(count),
-            [&] {
-                pause();
-                return true;
-            },
-            helper);
+        growTo(capacityFor(count), [&] {
+            pause();
+            return true;
+        });
 }
 
 void TextSet::grow()
@@ -445,11 +452,11 @@ void TextSet::grow()
     growTo(capacityFor(m_texts.size() + 1), {});
 }
 
-void TextSet::growTo(size_t capacity, const std::function<bool()>& pause, HelperThread* helper)
+void TextSet::growTo(size_t capacity, const std::function<bool()>& pause)
 {
     ZeroedArray<Slot> table(capacity);
     if (pause)
-        populateInSlices(table, pause, helper);
+        populateInSlices(table, pause);
     const size_t mask = table.size() - 1;
     for (const Slot& slot : m_slots.all()) {
         if (slot.position == 0)

@@ -135,15 +135,14 @@ public:
     bool insert(QStringView text, uint32_t hash);
     // Starts fetching where a text of this hash is inserted.
     void prefetch(uint32_t hash) const;
-    // Room for `count` texts in all, had from the system a slice at a time with `pause`
-    // called in between, so that the set need not grow, all at once, while it fills; with a
-    // `helper`, two slices at a time. Throws std::bad_alloc when the room cannot be had.
-    void reserve(size_t count, const std::function<void()>& pause, HelperThread* helper = nullptr);
+    // Room for `count` texts in all, had from the system a slice at a time by a thread of
+    // its own, with `pause` called meanwhile, so that the set need not grow, all at once,
+    // while it fills. Throws std::bad_alloc when the room cannot be had.
+    void reserve(size_t count, const std::function<void()>& pause);
 
 private:
     void grow();
-    void growTo(size_t capacity, const std::function<bool()>& pause,
-                HelperThread* helper = nullptr);
+    void growTo(size_t capacity, const std::function<bool()>& pause);
 
     std::vector<TextRef> m_texts;
     TextArena m_chars;

@@ -52,6 +52,14 @@ void HelperThread::finish()
     m_changed.wait(lock, [this] { return !m_job; });
 }
 
+bool HelperThread::finishWithin(std::chrono::milliseconds timeout)
+{
+    if (!m_ownThread)
+        return true;
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [this] { return !m_job; });
+}
+
 void HelperThread::wait()
 {
     finish();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <functional>
@@ -24,6 +25,8 @@ public:
     void start(std::function<void()> job);
     // Returns once the job last handed over is done. What it threw is kept for `wait`.
     void finish();
+    // Like `finish`, but returns after `timeout` at most: whether the job is done.
+    bool finishWithin(std::chrono::milliseconds timeout);
     // Like `finish`, then rethrows what the job threw.
     void wait();
 

@@ -154,8 +154,8 @@ void MatchTest::indexFindsTheFirstOccurrence()
     QVERIFY(index.build(blanks, [] { return true; }));
     QCOMPARE(index.firstPosition(QString()), 1);
 
-    // With a helper that makes the keys of every other stretch, and has every other slice
-    // of the table from the system: the same first positions, by the keys.
+    // With a helper that makes the keys of every other stretch: the same first positions,
+    // by the keys.
     HelperThread helper;
     const TextIndex::KeyOf keyOf = [buffer = QString()](QStringView text) mutable {
         buffer = u'#' + text;

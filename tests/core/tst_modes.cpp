@@ -828,11 +828,11 @@ void ModesTest::textSetKeepsEachTextOnce()
     QVERIFY(set.insert(QString()));
     QVERIFY(!set.insert(u""_s));
 
-    // Room reserved ahead, a table of several slices with pauses in between, keeps what
-    // the set held and takes more without growing.
+    // Room reserved ahead, a table of several slices had with pauses meanwhile, keeps
+    // what the set held and takes more without growing.
     int pauses = 0;
     set.reserve(1100000, [&] { ++pauses; });
-    QVERIFY(pauses >= 3);
+    QVERIFY(pauses >= 1);
     QVERIFY(!set.insert(u"19999"_s));
     QVERIFY(!set.insert(QString()));
     for (int i = 20000; i < 60000; ++i)

@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
+
 using namespace pq;
 using namespace pq::test;
 using namespace Qt::StringLiterals;
@@ -653,6 +655,18 @@ void PlatformTest::helperRunsJobsInTurnAndKeepsTheirFailures()
     helper.finish();
     QVERIFY_THROWS_EXCEPTION(AppError, helper.wait());
     helper.wait();
+
+    // A wait of a while tells whether the job is done in that while.
+    if (std::thread::hardware_concurrency() > 1) {
+        std::atomic<bool> release{false};
+        helper.start([&release] {
+            while (!release.load())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
+        QVERIFY(!helper.finishWithin(std::chrono::milliseconds(5)));
+        release.store(true);
+        QVERIFY(helper.finishWithin(std::chrono::seconds(10)));
+    }
 
     // The helper lets a job handed over last finish before it goes.
     bool finished = false;
