@@ -7,6 +7,7 @@
 namespace pq {
 
 struct TextBlock;
+template <typename Item, typename Measure> class SpareShelf;
 
 // Large text blocks let go of, kept a short while for the next blocks to be made in.
 // Memory the system hands out afresh costs a page fault and a zeroed page every few
@@ -32,6 +33,10 @@ public:
 
     // The program's spares, for every pane and list file.
     static SpareBlocks& shared();
+    // Spares for the bytes of large files as they are read, kept apart so as not to crowd
+    // the text blocks out of theirs: the next file read, often the other list, then finds
+    // the memory the last one was read into.
+    static SpareBlocks& forFileBytes();
 
     // Blocks smaller than this are not kept.
     static constexpr qsizetype kSmallestKept = qsizetype(1) << 16;
@@ -39,8 +44,9 @@ public:
 private:
     QString madeAfresh(qsizetype characters);
 
-    struct State;
-    std::shared_ptr<State> m_state;
+    struct Measure;
+    using Shelf = SpareShelf<QString, Measure>;
+    std::shared_ptr<Shelf> m_shelf;
 };
 
 } // namespace pq

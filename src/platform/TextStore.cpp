@@ -1,8 +1,9 @@
 #include "platform/TextStore.h"
 
-#include "platform/SpareBlocks.h"
-
 #include "platform/AppError.h"
+#include "platform/Memory.h"
+#include "platform/SpareBlocks.h"
+#include "platform/SpareShelf.h"
 
 #include <algorithm>
 #include <limits>
@@ -26,7 +27,55 @@ const char16_t* charsOf(const TextBlock& block)
     return reinterpret_cast<const char16_t*>(block.chars.constData());
 }
 
+struct RowTableMeasure
+{
+    static qsizetype bytes(const std::vector<TextRef>& rows)
+    {
+        return qsizetype(rows.capacity() * sizeof(TextRef));
+    }
+    static bool mayKeep(const std::vector<TextRef>&) { return true; }
+};
+using RowTableShelf = SpareShelf<std::vector<TextRef>, RowTableMeasure>;
+
+// Row tables smaller than this come and go through the heap, which reuses their memory.
+constexpr qsizetype kSmallestKeptRowTable = qsizetype(4) << 20;
+
+// The row tables of panes let go of: a pane of ten million rows takes 160 MB of them, which
+// a list loaded again after clearing one finds ready instead of asking the system afresh.
+// Room for the tables of three such panes, but no more than a twenty-fourth of the
+// system's memory; each freed after three seconds unused. Never destroyed: stores that
+// outlive everything else still give their rows back to it.
+RowTableShelf& spareRowTables()
+{
+    static const auto* const shelf = [] {
+        qint64 roomBytes = qint64(1) << 29;
+        if (const qint64 total = memoryTotalBytes(); total > 0)
+            roomBytes = std::min(roomBytes, total / 24);
+        return new std::shared_ptr<RowTableShelf>(
+            std::make_shared<RowTableShelf>(qsizetype(roomBytes), 3000));
+    }();
+    return **shelf;
+}
+
+void keepRowTable(std::vector<TextRef>&& rows) noexcept
+{
+    if (RowTableMeasure::bytes(rows) < kSmallestKeptRowTable)
+        return;
+    rows.clear();
+    spareRowTables().keep(std::move(rows));
+}
+
 } // namespace
+
+qsizetype spareRowTableBytes()
+{
+    return spareRowTables().spareBytesHeld();
+}
+
+void releaseSpareRowTables()
+{
+    spareRowTables().releaseAll();
+}
 
 TextBatch::TextBatch(QString chars) : block(std::make_shared<TextBlock>())
 {
@@ -97,11 +146,23 @@ void TextStore::append(TextBatch&& batch)
     }
 }
 
+TextStore::~TextStore()
+{
+    keepRowTable(std::move(m_rows));
+}
+
 void TextStore::reserve(qsizetype moreRows)
 {
     const size_t rows = m_rows.size() + static_cast<size_t>(moreRows);
     if (rows <= m_rows.capacity())
         return;
+    const auto bytes = qsizetype(rows * sizeof(TextRef));
+    if (m_rows.empty() && bytes >= kSmallestKeptRowTable) {
+        if (std::vector<TextRef> spare = spareRowTables().take(bytes); spare.capacity() >= rows) {
+            m_rows = std::move(spare);
+            return;
+        }
+    }
     m_rows.reserve(rows);
 }
 
@@ -123,9 +184,30 @@ qsizetype TextStore::Contents::bytes() const
     return total;
 }
 
+TextStore::Contents::Contents(std::vector<TextRef>&& rows,
+                              std::vector<std::shared_ptr<TextBlock>>&& blocks)
+    : rows(std::move(rows)), blocks(std::move(blocks))
+{
+}
+
+TextStore::Contents::~Contents()
+{
+    keepRowTable(std::move(rows));
+}
+
+TextStore::Contents& TextStore::Contents::operator=(Contents&& other) noexcept
+{
+    if (this != &other) {
+        keepRowTable(std::move(rows));
+        rows = std::move(other.rows);
+        blocks = std::move(other.blocks);
+    }
+    return *this;
+}
+
 TextStore::Contents TextStore::takeAll()
 {
-    Contents contents{std::move(m_rows), std::move(m_blocks)};
+    Contents contents(std::move(m_rows), std::move(m_blocks));
     m_rows = {};
     m_blocks = {};
     m_open = nullptr;
@@ -156,7 +238,8 @@ void TextStore::dropBlocksFrom(size_t count)
 
 void TextStore::clear()
 {
-    std::vector<TextRef>().swap(m_rows);
+    keepRowTable(std::move(m_rows));
+    m_rows = {};
     m_blocks.clear();
     m_blocks.shrink_to_fit();
     m_open = nullptr;

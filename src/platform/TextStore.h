@@ -49,6 +49,11 @@ struct TextBatch
     std::vector<TextRef> texts;
 };
 
+// Memory of the row tables of stores let go of, kept a short while for the next large
+// tables to be made in.
+qsizetype spareRowTableBytes();
+void releaseSpareRowTables();
+
 // The texts of one pane in order, and the blocks that hold their characters.
 // A text added one at a time is copied into a block of the store's own, so a pane never
 // keeps another pane's characters alive; a batch is taken over without copying.
@@ -56,6 +61,7 @@ class TextStore
 {
 public:
     TextStore() = default;
+    ~TextStore();
     // Two stores must not copy texts into the same block.
     TextStore(const TextStore&) = delete;
     TextStore& operator=(const TextStore&) = delete;
@@ -80,6 +86,12 @@ public:
     // Every row and block, moved out without copying; the store is left empty.
     struct Contents
     {
+        Contents() = default;
+        Contents(std::vector<TextRef>&& rows, std::vector<std::shared_ptr<TextBlock>>&& blocks);
+        Contents(Contents&&) noexcept = default;
+        Contents& operator=(Contents&& other) noexcept;
+        ~Contents();
+
         std::vector<TextRef> rows;
         std::vector<std::shared_ptr<TextBlock>> blocks;
         qsizetype bytes() const; // what holding them costs

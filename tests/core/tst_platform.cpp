@@ -51,6 +51,7 @@ private slots:
     void memoryFiguresAreTheSystems();
     void spareBlocksLendTheirMemoryOnce();
     void spareBlocksAreFreedWhenUnused();
+    void rowTablesLetGoOfAreLentAgain();
     void helperRunsJobsInTurnAndKeepsTheirFailures();
     void waitsBeforeDispatchRunWhileTheyLive();
 };
@@ -635,6 +636,40 @@ void PlatformTest::spareBlocksAreFreedWhenUnused()
     if (sinceUse.elapsed() < kIdle) // not when this machine was too slow to tell
         QCOMPARE(spares.spareCharacters(), kBlock);
     QTRY_COMPARE_WITH_TIMEOUT(spares.spareCharacters(), 0, 5000);
+}
+
+void PlatformTest::rowTablesLetGoOfAreLentAgain()
+{
+    // Large enough to be kept, and sized as no other test's tables.
+    constexpr qsizetype kRows = 300007;
+    const auto filled = [](TextStore& store, qsizetype rows) {
+        store.reserve(rows);
+        store.append(TextBatch::of({u"one"_s, u"two"_s}));
+        return store.all().data();
+    };
+
+    TextStore cleared;
+    const TextRef* const clearedTable = filled(cleared, kRows);
+    cleared.clear();
+    TextStore second;
+    QCOMPARE(filled(second, kRows - 5), clearedTable);
+    QCOMPARE(second.size(), 2);
+    QCOMPARE(second.at(1).view(), u"two");
+
+    // Rows moved out, as an undo step holds them, stay theirs until they go.
+    TextStore::Contents held = second.takeAll();
+    TextStore third;
+    QVERIFY(filled(third, kRows) != clearedTable);
+    QCOMPARE(held.rows.data(), clearedTable);
+    QCOMPARE(held.rows.at(0).view(), u"one");
+    held = {};
+    TextStore fourth;
+    QCOMPARE(filled(fourth, kRows), clearedTable);
+
+    // A table over twice as large as asked for is not lent.
+    fourth.clear();
+    TextStore small;
+    QVERIFY(filled(small, kRows / 2 - 1) != clearedTable);
 }
 
 void PlatformTest::helperRunsJobsInTurnAndKeepsTheirFailures()
