@@ -1,6 +1,7 @@
 #include "BenchSupport.h"
 
 #include "platform/SpareBlocks.h"
+#include "platform/TextStore.h"
 
 #include <QApplication>
 #include <QDir>
@@ -126,9 +127,12 @@ double currentMemoryMiB()
 
 double heapInUseMiB()
 {
-    // Spare text blocks are memory no pane holds: a load that takes them over adds no
-    // memory, and the one that let them go gave none back.
-    const double spare = double(SpareBlocks::shared().spareCharacters()) * sizeof(QChar);
+    // Spares are memory nothing holds: a load that takes them over adds no memory, and the
+    // one that let them go gave none back.
+    const double spare = double(SpareBlocks::shared().spareCharacters() +
+                                SpareBlocks::forFileBytes().spareCharacters()) *
+                             sizeof(QChar) +
+                         double(spareRowTableBytes());
 #if defined(__GLIBC__)
     const struct mallinfo2 info = mallinfo2();
     return (static_cast<double>(info.uordblks + info.hblkhd) - spare) / (1024.0 * 1024.0);

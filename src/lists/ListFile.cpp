@@ -15,6 +15,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -26,7 +27,7 @@ namespace {
 
 // Read-only box ticked (1), several files (512), explorer style (524288), long names (2097152).
 constexpr int kOpenFlags = 2621953;
-// The largest file whose bytes are read into memory lent by the spare blocks.
+// The largest file whose bytes are read into memory lent by the spare text blocks.
 constexpr qsizetype kLentReadBytes = qsizetype(64) << 20;
 
 // Marks the workspace as loading a list file for as long as it lives.
@@ -42,11 +43,21 @@ private:
     Workspace& m_ws;
 };
 
-// A list file's bytes as read so far, and what they were found to be. The bytes of a file
-// up to kLentReadBytes lie in a block lent by the spare blocks: the next file read, often
-// the other list, then fills memory already touched instead of having the system hand out
-// and zero as much again. A larger file's bytes would crowd the text blocks out of the
-// spares, which the loads of millions of lines fill: they get memory of their own.
+// Room for a file's bytes, rounded up to a sixteenth of the power of two it reaches, so
+// that the next file read, often the other list and a little longer or shorter, fits the
+// memory this one leaves.
+qsizetype readRoomFor(qsizetype bytes)
+{
+    const auto power = std::bit_ceil(quint64(std::max<qsizetype>(bytes, 16)));
+    const auto step = qsizetype(power / 16);
+    if (bytes > std::numeric_limits<qsizetype>::max() - step)
+        return bytes;
+    return (bytes + step - 1) / step * step;
+}
+
+// A list file's bytes as read so far, and what they were found to be. They lie in memory
+// lent by spares: the next file read, often the other list, then fills memory already
+// touched instead of having the system hand out and zero as much again.
 struct ListFileBytes
 {
     std::shared_ptr<TextBlock> block;
@@ -66,15 +77,11 @@ struct ListFileBytes
     {
         if (total <= capacity())
             return;
-        const qsizetype bytes = std::max(total, 2 * capacity());
+        const qsizetype bytes = readRoomFor(std::max(total, 2 * capacity()));
         const qsizetype characters = (bytes + 1) / qsizetype(sizeof(QChar));
-        std::shared_ptr<TextBlock> larger;
-        if (bytes <= kLentReadBytes) {
-            larger = SpareBlocks::shared().make(characters);
-        } else {
-            larger = std::make_shared<TextBlock>();
-            larger->chars = QString(characters, Qt::Uninitialized);
-        }
+        SpareBlocks& spares =
+            bytes <= kLentReadBytes ? SpareBlocks::shared() : SpareBlocks::forFileBytes();
+        std::shared_ptr<TextBlock> larger = spares.make(characters);
         if (size > 0)
             std::memcpy(larger->chars.data(), data(), size_t(size));
         block = std::move(larger);
