@@ -96,10 +96,9 @@ TextRef refTo(QStringView text)
 
 // Has a table from the system a slice at a time: its texts land all over it, and would
 // otherwise take the page faults of the whole table in their first few thousand writes.
-// Threads of their own do it, one a core, while this one keeps pausing, because where the
-// system has to gather each huge page first (a virtual machine whose host backs memory
-// only when touched), a single slice can take 30 or 40 ms. False when a pause returned
-// false.
+// Two threads of their own do it while this one keeps pausing, because where the system
+// has to gather each huge page first (a virtual machine whose host backs memory only when
+// touched), a single slice can take 30 or 40 ms. False when a pause returned false.
 bool populateInSlices(ZeroedArray<Slot>& table, const std::function<bool()>& pause)
 {
     constexpr size_t kSlice = (size_t(2) << 20) / sizeof(Slot); // one huge page

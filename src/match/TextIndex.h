@@ -135,7 +135,7 @@ public:
     bool insert(QStringView text, uint32_t hash);
     // Starts fetching where a text of this hash is inserted.
     void prefetch(uint32_t hash) const;
-    // Room for `count` texts in all, had from the system a slice at a time by a thread of
+    // Room for `count` texts in all, had from the system a slice at a time by threads of
     // its own, with `pause` called meanwhile, so that the set need not grow, all at once,
     // while it fills. Throws std::bad_alloc when the room cannot be had.
     void reserve(size_t count, const std::function<void()>& pause);

@@ -1,9 +1,8 @@
 #include "platform/SpareBlocks.h"
 
 #include "platform/Memory.h"
-#include "platform/TextStore.h"
-
 #include "platform/SpareShelf.h"
+#include "platform/TextStore.h"
 
 #include <algorithm>
 
