@@ -68,6 +68,12 @@ qint64 memoryTotalBytes()
 #endif
 }
 
+qint64 systemShareBytes(qint64 most, int share)
+{
+    const qint64 total = memoryTotalBytes();
+    return total > 0 ? std::min(most, total / share) : most;
+}
+
 ZeroedRoom::ZeroedRoom(size_t bytes) : m_bytes(bytes)
 {
     if (bytes == 0)

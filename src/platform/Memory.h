@@ -15,6 +15,8 @@ namespace pq {
 qint64 memoryLeftBytes();
 // Bytes of memory the system has in all; -1 when that cannot be told.
 qint64 memoryTotalBytes();
+// `most` bytes, but no more than the system's memory divided by `share`.
+qint64 systemShareBytes(qint64 most, int share);
 
 // Zeroed memory for a large table. Large rooms come straight from the system, which zeroes
 // each page when it is first touched rather than all at once, so a table of hundreds of

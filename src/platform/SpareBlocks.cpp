@@ -76,12 +76,8 @@ SpareBlocks& SpareBlocks::shared()
     // again into the memory they held, but no more than an eighth of the system's memory;
     // each block freed after three seconds unused. Never destroyed: blocks of panes that
     // outlive everything else still give themselves back to it.
-    static SpareBlocks* const spares = [] {
-        qint64 roomBytes = qint64(3) << 29;
-        if (const qint64 total = memoryTotalBytes(); total > 0)
-            roomBytes = std::min(roomBytes, total / 8);
-        return new SpareBlocks(qsizetype(roomBytes / qint64(sizeof(QChar))), 3000);
-    }();
+    static SpareBlocks* const spares =
+        new SpareBlocks(qsizetype(systemShareBytes(qint64(3) << 29, 8) / 2), 3000);
     return *spares;
 }
 
@@ -89,12 +85,8 @@ SpareBlocks& SpareBlocks::forFileBytes()
 {
     // Room for the bytes of one file of ten million lines, but no more than a twenty-fourth
     // of the system's memory; each freed after three seconds unused.
-    static SpareBlocks* const spares = [] {
-        qint64 roomBytes = qint64(1) << 29;
-        if (const qint64 total = memoryTotalBytes(); total > 0)
-            roomBytes = std::min(roomBytes, total / 24);
-        return new SpareBlocks(qsizetype(roomBytes / qint64(sizeof(QChar))), 3000);
-    }();
+    static SpareBlocks* const spares =
+        new SpareBlocks(qsizetype(systemShareBytes(qint64(1) << 29, 24) / 2), 3000);
     return *spares;
 }
 

@@ -47,13 +47,8 @@ constexpr qsizetype kSmallestKeptRowTable = qsizetype(4) << 20;
 // outlive everything else still give their rows back to it.
 RowTableShelf& spareRowTables()
 {
-    static const auto* const shelf = [] {
-        qint64 roomBytes = qint64(1) << 29;
-        if (const qint64 total = memoryTotalBytes(); total > 0)
-            roomBytes = std::min(roomBytes, total / 24);
-        return new std::shared_ptr<RowTableShelf>(
-            std::make_shared<RowTableShelf>(qsizetype(roomBytes), 3000));
-    }();
+    static const auto* const shelf = new std::shared_ptr<RowTableShelf>(
+        std::make_shared<RowTableShelf>(qsizetype(systemShareBytes(qint64(1) << 29, 24)), 3000));
     return **shelf;
 }
 

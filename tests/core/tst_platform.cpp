@@ -544,8 +544,12 @@ void PlatformTest::memoryFiguresAreTheSystems()
     QVERIFY(total > 0);
     QVERIFY(memoryLeftBytes() > 0);
     QVERIFY(memoryLeftBytes() <= total);
+    // A share of it: the whole of a small amount, the share of a large one.
+    QCOMPARE(systemShareBytes(4096, 24), qint64(4096));
+    QCOMPARE(systemShareBytes(total, 8), total / 8);
 #else
     QCOMPARE(memoryTotalBytes(), qint64(-1));
+    QCOMPARE(systemShareBytes(4096, 24), qint64(4096));
 #endif
 }
 
