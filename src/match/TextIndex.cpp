@@ -3,10 +3,10 @@
 #include <QScopeGuard>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <bit>
 #include <cstring>
+#include <thread>
 
 namespace pq {
 
@@ -96,9 +96,11 @@ TextRef refTo(QStringView text)
 
 // Has a table from the system a slice at a time: its texts land all over it, and would
 // otherwise take the page faults of the whole table in their first few thousand writes.
-// Two threads of their own do it while this one keeps pausing, because where the system
-// has to gather each huge page first (a virtual machine whose host backs memory only when
-// touched), a single slice can take 30 or 40 ms. False when a pause returned false.
+// Threads of their own do it while this one keeps pausing, because where the system has to
+// gather each huge page first (a virtual machine whose host backs memory only when
+// touched), a single slice can take 30 or 40 ms. They leave a core to this thread: on a
+// virtual machine a core stands still while its host backs a page.
+// False when a pause returned false.
 bool populateInSlices(ZeroedArray<Slot>& table, const std::function<bool()>& pause)
 {
     constexpr size_t kSlice = (size_t(2) << 20) / sizeof(Slot); // one huge page
@@ -112,7 +114,8 @@ bool populateInSlices(ZeroedArray<Slot>& table, const std::function<bool()>& pau
         for (size_t slice; (slice = nextSlice.fetch_add(1, std::memory_order_relaxed)) < slices;)
             table.populate(slice * kSlice, kSlice);
     };
-    std::array<HelperThread, 2> populators;
+    const unsigned cores = std::thread::hardware_concurrency();
+    std::vector<HelperThread> populators(std::clamp(cores, 2u, 3u) - 1);
     // Before the threads go, none is left with slices to do.
     const auto stopFirst = qScopeGuard([&] { nextSlice.store(slices, std::memory_order_relaxed); });
     for (HelperThread& populator : populators)
