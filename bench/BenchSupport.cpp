@@ -10,8 +10,14 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <vector>
+
+#if defined(Q_OS_UNIX)
+#include <pthread.h>
+#include <sched.h>
+#endif
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -74,6 +80,41 @@ qint64 dispatchUntilRowsShown(Workspace& ws, const QtEventPump& pump)
         longestMs = std::max(longestMs, dispatch.elapsed());
     } while (!allShown() && waited.elapsed() < 60000);
     return longestMs;
+}
+
+MachineWatch::MachineWatch() : m_thread([this] { watch(); }) {}
+
+MachineWatch::~MachineWatch()
+{
+    m_stopping = true;
+    m_thread.join();
+}
+
+qint64 MachineWatch::takeLongestStillMs()
+{
+    return (m_longestLateUs.exchange(0) + 500) / 1000;
+}
+
+void MachineWatch::watch()
+{
+#if defined(Q_OS_UNIX)
+    sched_param lowestRealTime{};
+    lowestRealTime.sched_priority = sched_get_priority_min(SCHED_FIFO);
+    m_runsAbove = pthread_setschedparam(pthread_self(), SCHED_FIFO, &lowestRealTime) == 0;
+#endif
+    using Clock = std::chrono::steady_clock;
+    constexpr auto kNap = std::chrono::milliseconds(1);
+    auto woken = Clock::now();
+    while (!m_stopping) {
+        std::this_thread::sleep_for(kNap);
+        const auto now = Clock::now();
+        const qint64 lateUs =
+            std::chrono::duration_cast<std::chrono::microseconds>(now - woken - kNap).count();
+        woken = now;
+        qint64 longest = m_longestLateUs.load();
+        while (lateUs > longest && !m_longestLateUs.compare_exchange_weak(longest, lateUs)) {
+        }
+    }
 }
 
 double timeSeconds(const std::function<void()>& work)

@@ -8,9 +8,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 class QApplication;
@@ -86,6 +88,34 @@ double currentMemoryMiB();
 // Memory the allocator has handed out and not been given back, in MiB: what the program
 // holds, whatever pages freed earlier it reuses; spare text blocks are not counted.
 double heapInUseMiB();
+
+// Notes how long this machine let no thread of the process run. A virtual machine's host may
+// hold all of a guest's processors at once, for tens of milliseconds; no program dispatches
+// events then, and every gap measured meanwhile includes the hold. A thread of its own asks
+// to be woken every millisecond and notes how late each wake came; where the system lets it,
+// it runs above every other thread, so that the program's own work does not delay it.
+class MachineWatch
+{
+public:
+    MachineWatch();
+    MachineWatch(const MachineWatch&) = delete;
+    MachineWatch& operator=(const MachineWatch&) = delete;
+    ~MachineWatch();
+
+    // The longest the machine stood still since the last call, in milliseconds.
+    qint64 takeLongestStillMs();
+    // Whether the watch runs above the program's threads: if not, a busy program may delay
+    // it too.
+    bool runsAbove() const { return m_runsAbove.load(); }
+
+private:
+    void watch();
+
+    std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_runsAbove{false};
+    std::atomic<qint64> m_longestLateUs{0};
+    std::thread m_thread;
+};
 
 // Reproducible pseudo-random lines: letters and digits, `minLength` to `maxLength` long.
 class LineGenerator

@@ -53,6 +53,7 @@ struct Phases
     double saveComma = 0;
     qint64 longestGapMs = 0;
     QByteArray gapPhase;      // the phase that had the longest gap
+    qint64 stillMs = 0;       // the longest the machine itself stood still in that phase
     qint64 longestTickMs = 0; // the longest wait for a timer's tick
     QByteArray tickPhase;
     // The job the Python one-liner does: both loads, the comparison, the comma file.
@@ -86,6 +87,7 @@ struct Phases
         if (run.longestGapMs > longestGapMs) {
             longestGapMs = run.longestGapMs;
             gapPhase = run.gapPhase;
+            stillMs = run.stillMs;
         }
     }
 };
@@ -112,8 +114,9 @@ private:
 };
 
 // Clicks a button and waits for its command, noting its longest gap between dispatches.
-double click(BenchWindow& window, Phases& phases, const char* name)
+double click(BenchWindow& window, MachineWatch& machine, Phases& phases, const char* name)
 {
+    machine.takeLongestStillMs();
     TickWatch ticks;
     window.pump.resetLongestGap();
     QPushButton* button = window.form.button(QString::fromLatin1(name));
@@ -126,9 +129,11 @@ double click(BenchWindow& window, Phases& phases, const char* name)
         phases.longestTickMs = ticks.longestMs();
         phases.tickPhase = name;
     }
+    const qint64 stillMs = machine.takeLongestStillMs();
     if (gapMs > phases.longestGapMs) {
         phases.longestGapMs = gapMs;
         phases.gapPhase = name;
+        phases.stillMs = stillMs;
     }
     return seconds;
 }
@@ -161,7 +166,8 @@ bool prepareSize(SizeRun& size, const QTemporaryDir& dir)
 
 // One of Python's jobs and one of ours on a size, ours followed by the copy and the text
 // file (not part of Python's job, timed alike).
-void runOnce(BenchWindow& window, SizeRun& size, const QString& script, const QString& textOut)
+void runOnce(BenchWindow& window, MachineWatch& machine, SizeRun& size, const QString& script,
+             const QString& textOut)
 {
     const ToolRun tool = runTool(QStringLiteral("python3 '%1' '%2' '%3' '%4'")
                                      .arg(script, size.list1, size.list2, size.pythonOut));
@@ -175,15 +181,15 @@ void runOnce(BenchWindow& window, SizeRun& size, const QString& script, const QS
     QCoreApplication::processEvents();
     Phases phases;
     window.host.chosenFile = size.list1;
-    phases.load1 = click(window, phases, "PushButton3");
+    phases.load1 = click(window, machine, phases, "PushButton3");
     window.host.chosenFile = size.list2;
-    phases.load2 = click(window, phases, "PushButton2");
-    phases.compare = click(window, phases, "PushButton11");
+    phases.load2 = click(window, machine, phases, "PushButton2");
+    phases.compare = click(window, machine, phases, "PushButton11");
     window.host.savePath = size.oursOut;
-    phases.saveComma = click(window, phases, "PushButton9");
-    phases.copy = click(window, phases, "PushButton6");
+    phases.saveComma = click(window, machine, phases, "PushButton9");
+    phases.copy = click(window, machine, phases, "PushButton6");
     window.host.savePath = textOut;
-    phases.saveText = click(window, phases, "PushButton8");
+    phases.saveText = click(window, machine, phases, "PushButton8");
     size.fastest.keepBest(phases);
     size.slowest.keepWorst(phases);
     if (size.ours.job() == 0 || phases.job() < size.ours.job())
@@ -208,12 +214,15 @@ void printSize(const SizeRun& size)
                 size.lines, size.results, size.python, p.job(), p.job() / size.python, p.load1,
                 p.load2, p.compare, p.saveComma, p.copy, p.saveText, size.same ? "yes" : "NO");
     const Phases& f = size.fastest;
-    std::printf("%9d lines, each phase's best of %d: load %.3f + %.3f, compare %.3f, comma file "
-                "%.3f, copy %.3f, text file %.3f; longest gap of all runs %lld ms (%s); longest "
-                "wait for a 1 ms timer's tick %lld ms (%s)\n",
-                size.lines, kRuns, f.load1, f.load2, f.compare, f.saveComma, f.copy, f.saveText,
-                static_cast<long long>(f.longestGapMs), f.gapPhase.constData(),
-                static_cast<long long>(f.longestTickMs), f.tickPhase.constData());
+    std::printf(
+        "%9d lines, each phase's best of %d: load %.3f + %.3f, compare %.3f, comma file "
+        "%.3f, copy %.3f, text file %.3f; longest gap of all runs %lld ms (%s, in which the "
+        "machine itself stood still for up to %lld ms); longest wait for a 1 ms timer's "
+        "tick %lld ms (%s)\n",
+        size.lines, kRuns, f.load1, f.load2, f.compare, f.saveComma, f.copy, f.saveText,
+        static_cast<long long>(f.longestGapMs), f.gapPhase.constData(),
+        static_cast<long long>(f.stillMs), static_cast<long long>(f.longestTickMs),
+        f.tickPhase.constData());
     const Phases& w = size.slowest;
     std::printf("%9d lines, each phase's worst of %d: load %.3f + %.3f, compare %.3f, comma file "
                 "%.3f, copy %.3f, text file %.3f\n",
@@ -265,10 +274,13 @@ int main(int argc, char* argv[])
     // The sizes take turns, so that every size meets the machine's slow and fast minutes
     // alike and the growth from one to the next is measured fairly.
     const QString textOut = dir.filePath(QStringLiteral("ours.txt"));
+    MachineWatch machine;
     for (int run = 0; run < kRuns; ++run) {
         for (SizeRun& size : runs)
-            runOnce(window, size, script, textOut);
+            runOnce(window, machine, size, script, textOut);
     }
+    std::printf("the machine's stillness is watched from a thread %s the program's\n",
+                machine.runsAbove() ? "above" : "no higher than");
     bool allSame = true;
     for (SizeRun& size : runs) {
         finishSize(size);
