@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 #if defined(Q_OS_UNIX)
@@ -82,26 +83,54 @@ qint64 dispatchUntilRowsShown(Workspace& ws, const QtEventPump& pump)
     return longestMs;
 }
 
-MachineWatch::MachineWatch() : m_thread([this] { watch(); }) {}
+MachineWatch::MachineWatch()
+{
+    const int processors = int(std::clamp(std::thread::hardware_concurrency(), 1u, 64u));
+    for (int i = 0; i < processors; ++i)
+        m_processors.push_back(std::make_unique<Processor>());
+    for (int i = 0; i < processors; ++i) {
+        Processor& processor = *m_processors[size_t(i)];
+        processor.thread = std::thread([this, i, &processor] { watch(i, processor); });
+    }
+}
 
 MachineWatch::~MachineWatch()
 {
     m_stopping = true;
-    m_thread.join();
+    for (const auto& processor : m_processors)
+        processor->thread.join();
 }
 
-qint64 MachineWatch::takeLongestStillMs()
+MachineWatch::Stillness MachineWatch::takeStillness()
 {
-    return (m_longestLateUs.exchange(0) + 500) / 1000;
+    qint64 leastUs = std::numeric_limits<qint64>::max();
+    qint64 mostUs = 0;
+    for (const auto& processor : m_processors) {
+        const qint64 lateUs = processor->longestLateUs.exchange(0);
+        leastUs = std::min(leastUs, lateUs);
+        mostUs = std::max(mostUs, lateUs);
+    }
+    const auto ms = [](qint64 us) { return (us + 500) / 1000; };
+    return {ms(leastUs), ms(mostUs)};
 }
 
-void MachineWatch::watch()
+void MachineWatch::watch([[maybe_unused]] int processor, Processor& into)
 {
+#if defined(Q_OS_LINUX)
+    cpu_set_t only;
+    CPU_ZERO(&only);
+    CPU_SET(processor, &only);
+    bool above = pthread_setaffinity_np(pthread_self(), sizeof(only), &only) == 0;
+#else
+    bool above = false;
+#endif
 #if defined(Q_OS_UNIX)
     sched_param lowestRealTime{};
     lowestRealTime.sched_priority = sched_get_priority_min(SCHED_FIFO);
-    m_runsAbove = pthread_setschedparam(pthread_self(), SCHED_FIFO, &lowestRealTime) == 0;
+    above = pthread_setschedparam(pthread_self(), SCHED_FIFO, &lowestRealTime) == 0 && above;
 #endif
+    if (!above)
+        m_runsAbove = false;
     using Clock = std::chrono::steady_clock;
     constexpr auto kNap = std::chrono::milliseconds(1);
     auto woken = Clock::now();
@@ -111,8 +140,8 @@ void MachineWatch::watch()
         const qint64 lateUs =
             std::chrono::duration_cast<std::chrono::microseconds>(now - woken - kNap).count();
         woken = now;
-        qint64 longest = m_longestLateUs.load();
-        while (lateUs > longest && !m_longestLateUs.compare_exchange_weak(longest, lateUs)) {
+        qint64 longest = into.longestLateUs.load();
+        while (lateUs > longest && !into.longestLateUs.compare_exchange_weak(longest, lateUs)) {
         }
     }
 }

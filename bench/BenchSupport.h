@@ -89,11 +89,12 @@ double currentMemoryMiB();
 // holds, whatever pages freed earlier it reuses; spare text blocks are not counted.
 double heapInUseMiB();
 
-// Notes how long this machine let no thread of the process run. A virtual machine's host may
-// hold all of a guest's processors at once, for tens of milliseconds; no program dispatches
-// events then, and every gap measured meanwhile includes the hold. A thread of its own asks
-// to be woken every millisecond and notes how late each wake came; where the system lets it,
-// it runs above every other thread, so that the program's own work does not delay it.
+// Notes how long this machine's processors let no thread run. A virtual machine's host may
+// hold one of a guest's processors, or all of them at once, for tens of milliseconds; a
+// thread on a held processor does nothing meanwhile, and every gap measured then includes
+// the hold. A thread of its own on each processor asks to be woken every millisecond and
+// notes how late each wake came; where the system lets it, it runs above every other
+// thread, so that the program's own work does not delay it.
 class MachineWatch
 {
 public:
@@ -102,19 +103,29 @@ public:
     MachineWatch& operator=(const MachineWatch&) = delete;
     ~MachineWatch();
 
-    // The longest the machine stood still since the last call, in milliseconds.
-    qint64 takeLongestStillMs();
-    // Whether the watch runs above the program's threads: if not, a busy program may delay
-    // it too.
+    // How long the processors stood still since the last call, in milliseconds: the
+    // longest hold every one of them saw (the whole machine held), and the longest of any.
+    struct Stillness
+    {
+        qint64 allMs = 0;
+        qint64 anyMs = 0;
+    };
+    Stillness takeStillness();
+    // Whether the watch runs above the program's threads, one on each processor: if not,
+    // a busy program may delay it too.
     bool runsAbove() const { return m_runsAbove.load(); }
 
 private:
-    void watch();
+    struct alignas(64) Processor
+    {
+        std::atomic<qint64> longestLateUs{0};
+        std::thread thread;
+    };
+    void watch(int processor, Processor& into);
 
     std::atomic<bool> m_stopping{false};
-    std::atomic<bool> m_runsAbove{false};
-    std::atomic<qint64> m_longestLateUs{0};
-    std::thread m_thread;
+    std::atomic<bool> m_runsAbove{true};
+    std::vector<std::unique_ptr<Processor>> m_processors;
 };
 
 // Reproducible pseudo-random lines: letters and digits, `minLength` to `maxLength` long.

@@ -52,9 +52,9 @@ struct Phases
     double saveText = 0;
     double saveComma = 0;
     qint64 longestGapMs = 0;
-    QByteArray gapPhase;      // the phase that had the longest gap
-    qint64 stillMs = 0;       // the longest the machine itself stood still in that phase
-    qint64 longestTickMs = 0; // the longest wait for a timer's tick
+    QByteArray gapPhase;           // the phase that had the longest gap
+    MachineWatch::Stillness still; // how long the processors stood still in that phase
+    qint64 longestTickMs = 0;      // the longest wait for a timer's tick
     QByteArray tickPhase;
     // The job the Python one-liner does: both loads, the comparison, the comma file.
     double job() const { return load1 + load2 + compare + saveComma; }
@@ -87,7 +87,7 @@ struct Phases
         if (run.longestGapMs > longestGapMs) {
             longestGapMs = run.longestGapMs;
             gapPhase = run.gapPhase;
-            stillMs = run.stillMs;
+            still = run.still;
         }
     }
 };
@@ -116,7 +116,7 @@ private:
 // Clicks a button and waits for its command, noting its longest gap between dispatches.
 double click(BenchWindow& window, MachineWatch& machine, Phases& phases, const char* name)
 {
-    machine.takeLongestStillMs();
+    machine.takeStillness();
     TickWatch ticks;
     window.pump.resetLongestGap();
     QPushButton* button = window.form.button(QString::fromLatin1(name));
@@ -129,11 +129,11 @@ double click(BenchWindow& window, MachineWatch& machine, Phases& phases, const c
         phases.longestTickMs = ticks.longestMs();
         phases.tickPhase = name;
     }
-    const qint64 stillMs = machine.takeLongestStillMs();
+    const MachineWatch::Stillness still = machine.takeStillness();
     if (gapMs > phases.longestGapMs) {
         phases.longestGapMs = gapMs;
         phases.gapPhase = name;
-        phases.stillMs = stillMs;
+        phases.still = still;
     }
     return seconds;
 }
@@ -217,12 +217,12 @@ void printSize(const SizeRun& size)
     std::printf(
         "%9d lines, each phase's best of %d: load %.3f + %.3f, compare %.3f, comma file "
         "%.3f, copy %.3f, text file %.3f; longest gap of all runs %lld ms (%s, in which the "
-        "machine itself stood still for up to %lld ms); longest wait for a 1 ms timer's "
-        "tick %lld ms (%s)\n",
+        "whole machine stood still for up to %lld ms, one of its processors for up to %lld "
+        "ms); longest wait for a 1 ms timer's tick %lld ms (%s)\n",
         size.lines, kRuns, f.load1, f.load2, f.compare, f.saveComma, f.copy, f.saveText,
         static_cast<long long>(f.longestGapMs), f.gapPhase.constData(),
-        static_cast<long long>(f.stillMs), static_cast<long long>(f.longestTickMs),
-        f.tickPhase.constData());
+        static_cast<long long>(f.still.allMs), static_cast<long long>(f.still.anyMs),
+        static_cast<long long>(f.longestTickMs), f.tickPhase.constData());
     const Phases& w = size.slowest;
     std::printf("%9d lines, each phase's worst of %d: load %.3f + %.3f, compare %.3f, comma file "
                 "%.3f, copy %.3f, text file %.3f\n",
@@ -279,7 +279,8 @@ int main(int argc, char* argv[])
         for (SizeRun& size : runs)
             runOnce(window, machine, size, script, textOut);
     }
-    std::printf("the machine's stillness is watched from a thread %s the program's\n",
+    std::printf("the processors' stillness is watched from a thread on each, %s the "
+                "program's\n",
                 machine.runsAbove() ? "above" : "no higher than");
     bool allSame = true;
     for (SizeRun& size : runs) {
