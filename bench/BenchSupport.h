@@ -104,7 +104,8 @@ public:
     ~MachineWatch();
 
     // How long the processors stood still since the last call, in milliseconds: the
-    // longest hold every one of them saw (the whole machine held), and the longest of any.
+    // shortest of their longest holds (about how long the whole machine was held, as such
+    // holds are rare and come on every processor at once), and the longest of them.
     struct Stillness
     {
         qint64 allMs = 0;
