@@ -12,11 +12,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QScopeGuard>
 #include <QStringList>
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <functional>
 #include <limits>
 
 using namespace Qt::StringLiterals;
@@ -105,18 +107,27 @@ void checkRoomFor(const QFile& file)
 
 // Appends the next block of the file; false once the end was reached. Reads until a
 // read returns nothing rather than trusting the size, which files such as those under
-// /proc report as 0. With a helper, the bytes read before are looked at meanwhile, unless
-// they have to move to take the block.
-bool readBlock(QFile& file, ListFileBytes& read, HelperThread* helper)
+// /proc report as 0. With a helper, the helper reads while this thread looks at the bytes
+// read before, then yields until the read is done, unless the bytes have to move to take
+// the block: a read into memory the system hands out afresh can take tens of milliseconds
+// where a virtual machine's host backs each page only once it is touched.
+bool readBlock(QFile& file, ListFileBytes& read, HelperThread* helper,
+               const std::function<void()>& yield)
 {
     const qsizetype before = read.size;
     const bool meanwhile = helper && before + kListFileBlockBytes <= read.capacity();
-    if (meanwhile)
-        helper->start([&scan = read.scan, seen = read.view()] { scan.add(seen); });
-    read.reserve(before + kListFileBlockBytes);
-    const qint64 got = file.read(read.data() + before, kListFileBlockBytes);
-    if (meanwhile)
-        helper->wait();
+    qint64 got = -1;
+    if (meanwhile) {
+        const auto finishRead = qScopeGuard([helper] { helper->finish(); });
+        helper->start([&file, &got, into = read.data() + before] {
+            got = file.read(into, kListFileBlockBytes);
+        });
+        read.scan.add(read.view());
+        helper->waitWhile(yield);
+    } else {
+        read.reserve(before + kListFileBlockBytes);
+        got = file.read(read.data() + before, kListFileBlockBytes);
+    }
     if (got < 0)
         throw AppError(file.errorString());
     read.size = before + static_cast<qsizetype>(got);
@@ -140,10 +151,11 @@ bool readWholeFile(Trap& trap, Runtime& runtime, QFile& file, ListFileBytes& rea
     }
     HelperThread helper;
     HelperThread* const sharing = worthAHelper(size) ? &helper : nullptr;
+    const std::function<void()> yield = [&runtime] { runtime.yield(); };
     bool more = true;
     while (more) { // [104] until the end of the file
-        trap.loopStep(106, [&] { runtime.yield(); });
-        if (!trap.loopStep(108, [&] { more = readBlock(file, read, sharing); }))
+        trap.loopStep(106, yield);
+        if (!trap.loopStep(108, [&] { more = readBlock(file, read, sharing, yield); }))
             return false;
     }
     return true;
@@ -193,14 +205,15 @@ DamagedText appendLines(Trap& trap, Runtime& runtime, ListPane& pane, const List
     // A large file's batches are decoded two at a time, the second on a helper thread.
     HelperThread helper;
     const bool sharing = worthAHelper(read.size);
+    const std::function<void()> yield = [&runtime] { runtime.yield(); };
     const auto appendNext = [&] {
         if (!sharing)
             return appended.add(lines.nextBatch());
-        for (TextBatch& batch : lines.nextBatches(helper))
+        for (TextBatch& batch : lines.nextBatches(helper, yield))
             appended.add(std::move(batch));
     };
     while (!lines.atEnd()) {
-        trap.loopStep(106, [&] { runtime.yield(); });
+        trap.loopStep(106, yield);
         if (!trap.loopStep(110, appendNext)) {
             appended.takeBack();
             return {};

@@ -215,7 +215,9 @@ TextBatch ListFileLines::nextBatch(qsizetype batchBytes)
     return take(*stretch);
 }
 
-std::vector<TextBatch> ListFileLines::nextBatches(HelperThread& helper, qsizetype batchBytes)
+std::vector<TextBatch> ListFileLines::nextBatches(HelperThread& helper,
+                                                  const std::function<void()>& whileWaiting,
+                                                  qsizetype batchBytes)
 {
     std::vector<TextBatch> batches;
     if (m_longLine) {
@@ -232,7 +234,7 @@ std::vector<TextBatch> ListFileLines::nextBatches(HelperThread& helper, qsizetyp
         const auto finishHelper = qScopeGuard([&helper] { helper.finish(); });
         helper.start([this, &second] { decode(*second); });
         decode(*first);
-        helper.wait();
+        helper.waitWhile(whileWaiting);
     } else {
         decode(*first);
     }

@@ -6,6 +6,7 @@
 
 #include <QByteArrayView>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -45,8 +46,10 @@ public:
     bool atEnd() const { return m_pos >= m_bytes.size() && !m_longLine; }
     TextBatch nextBatch(qsizetype batchBytes = kListFileBatchBytes);
     // The next batch and the one after it, which `helper` decodes meanwhile; one batch
-    // when a long line or the end comes first.
+    // when a long line or the end comes first. Runs `whileWaiting` while it waits for the
+    // helper (see HelperThread::waitWhile).
     std::vector<TextBatch> nextBatches(HelperThread& helper,
+                                       const std::function<void()>& whileWaiting,
                                        qsizetype batchBytes = kListFileBatchBytes);
     const DamagedText& damage() const { return m_damage; }
 

@@ -1,5 +1,7 @@
 #include "platform/HelperThread.h"
 
+#include <QScopeGuard>
+
 #include <system_error>
 #include <utility>
 
@@ -70,6 +72,16 @@ void HelperThread::wait()
     }
     if (failure)
         std::rethrow_exception(failure);
+}
+
+void HelperThread::waitWhile(const std::function<void()>& meanwhile)
+{
+    {
+        const auto finishFirst = qScopeGuard([this] { finish(); });
+        while (!finishWithin(std::chrono::milliseconds(1)))
+            meanwhile();
+    }
+    wait();
 }
 
 void HelperThread::serve()

@@ -29,6 +29,10 @@ public:
     bool finishWithin(std::chrono::milliseconds timeout);
     // Like `finish`, then rethrows what the job threw.
     void wait();
+    // Like `wait`, but runs `meanwhile` about every millisecond until the job is done, so
+    // that the waiting thread keeps its own duties (an event loop's yields) however long
+    // the job takes. When `meanwhile` throws, the job is finished before it comes out.
+    void waitWhile(const std::function<void()>& meanwhile);
 
 private:
     void serve();

@@ -115,7 +115,8 @@ Batched allBatches(const QByteArray& bytes, qsizetype batchBytes, HelperThread* 
             add(lines.nextBatch(batchBytes));
             continue;
         }
-        for (const TextBatch& batch : lines.nextBatches(*helper, batchBytes))
+        for (const TextBatch& batch : lines.nextBatches(
+                 *helper, [] {}, batchBytes))
             add(batch);
     }
     result.damage = lines.damage();

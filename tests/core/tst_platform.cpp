@@ -707,6 +707,31 @@ void PlatformTest::helperRunsJobsInTurnAndKeepsTheirFailures()
         QVERIFY(helper.finishWithin(std::chrono::seconds(10)));
     }
 
+    // Waiting while doing something else: it is done for as long as the job runs, the
+    // job's failure still comes out, and what it throws comes out once the job is done.
+    if (std::thread::hardware_concurrency() > 1) {
+        std::atomic<int> meanwhile{0};
+        helper.start([&meanwhile] {
+            QElapsedTimer waited;
+            waited.start();
+            while (meanwhile.load() < 3 && waited.elapsed() < 10000)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
+        helper.waitWhile([&meanwhile] { ++meanwhile; });
+        QVERIFY(meanwhile.load() >= 3);
+
+        std::atomic<bool> jobDone{false};
+        helper.start([&jobDone] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            jobDone.store(true);
+        });
+        QVERIFY_THROWS_EXCEPTION(CommandAbandoned,
+                                 helper.waitWhile([] { throw CommandAbandoned(); }));
+        QVERIFY(jobDone.load());
+    }
+    helper.start([] { throw AppError(u"Out of memory"_s); });
+    QVERIFY_THROWS_EXCEPTION(AppError, helper.waitWhile([] {}));
+
     // The helper lets a job handed over last finish before it goes.
     bool finished = false;
     {
