@@ -78,10 +78,25 @@ void syncWhileRunning(int handle, EventPump& pump)
 #endif
 }
 
+// Writes all of `bytes`. A disk that fills up takes part of a write without an error; the
+// next write of the rest then fails and says why.
+void writeAll(QIODevice& device, const QByteArray& bytes)
+{
+    const char* data = bytes.constData();
+    qint64 left = bytes.size();
+    while (left > 0) {
+        const qint64 written = device.write(data, left);
+        if (written <= 0)
+            throw failure(u"Cannot write the file", device);
+        data += written;
+        left -= written;
+    }
+}
+
 } // namespace
 
-ResultFile::ResultFile(const QString& path)
-    : m_path(path), m_saveFile(std::make_unique<QSaveFile>(path))
+ResultFile::ResultFile(const QString& path, EventPump* pump)
+    : m_path(path), m_saveFile(std::make_unique<QSaveFile>(path)), m_pump(pump)
 {
 }
 
@@ -127,16 +142,11 @@ void ResultFile::writeBlock()
         return;
     if (!m_device)
         throw AppError(QStringLiteral("Cannot write the file"));
-    // A disk that fills up takes part of a write without an error; the next write of the
-    // rest then fails and says why.
-    const char* data = m_block.constData();
-    qint64 left = m_block.size();
-    while (left > 0) {
-        const qint64 written = m_device->write(data, left);
-        if (written <= 0)
-            throw failure(u"Cannot write the file", *m_device);
-        data += written;
-        left -= written;
+    if (m_pump && m_saveFile) {
+        m_writer.start([this] { writeAll(*m_device, m_block); });
+        m_writer.waitWhile([this] { m_pump->yield(); });
+    } else {
+        writeAll(*m_device, m_block);
     }
     m_block.resize(0);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/HelperThread.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
@@ -20,12 +22,16 @@ class EventPump;
 // on `commit`: a file that was not committed is thrown away, also when an exception
 // unwinds, and an existing file at the path stays as it was.
 //
+// Given an event pump, each chunk goes to the disk on a helper thread while the window
+// keeps running: a write the system has to find fresh memory for can take tens of
+// milliseconds. The chunk is written before the line that filled it returns, as without.
+//
 // Text is encoded in the system's encoding (UTF-8, no byte-order mark); lines that held
 // an unpaired surrogate, written as U+FFFD, are counted.
 class ResultFile
 {
 public:
-    explicit ResultFile(const QString& path);
+    explicit ResultFile(const QString& path, EventPump* pump = nullptr);
     // Writes to a device the caller owns, opened for writing here unless it already is;
     // `path` only names the file.
     ResultFile(QIODevice& device, const QString& path);
@@ -58,7 +64,9 @@ private:
     QString m_path;
     std::unique_ptr<QSaveFile> m_saveFile;
     QIODevice* m_device = nullptr;
+    EventPump* m_pump = nullptr;
     QByteArray m_block;
+    HelperThread m_writer; // declared last: gone first, before what its jobs touch
     qsizetype m_linesReplaced = 0;
     bool m_lineReplaced = false;
 };

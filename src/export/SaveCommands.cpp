@@ -64,7 +64,7 @@ void PushButton8_Click(Workspace& ws)
     if (!yes)
         return;
     trap.step(126, [&] {
-        ResultFile file(path);
+        ResultFile file(path, &runtime.pump());
         if (SaveListviewProperlySpaced(ws.listView3, file, &ws.progressBar1, runtime))
             reportReplacedCharacters(runtime, file);
     });
@@ -82,7 +82,7 @@ void PushButton9_Click(Workspace& ws)
     trap.step(122, [&] {
         if (!mayOverwrite(runtime, path))
             return;
-        ResultFile file(path);
+        ResultFile file(path, &runtime.pump());
         if (SaveListviewAsCommaDelimToFile(ws.listView3, file, &ws.progressBar1, runtime))
             reportReplacedCharacters(runtime, file);
     });

@@ -66,13 +66,13 @@ QByteArray commaDelimited(Fixture& f, const ListPane& pane, ProgressBar* bar = n
 // Writes Results to a file at `path`; true when the file was put in place.
 bool saveAligned(Fixture& f, const QString& path, ProgressBar* bar = nullptr)
 {
-    ResultFile file(path);
+    ResultFile file(path, &f.pump);
     return SaveListviewProperlySpaced(f.ws->listView3, file, bar, f.runtime);
 }
 
 bool saveCommaDelimited(Fixture& f, const QString& path, ProgressBar* bar = nullptr)
 {
-    ResultFile file(path);
+    ResultFile file(path, &f.pump);
     return SaveListviewAsCommaDelimToFile(f.ws->listView3, file, bar, f.runtime);
 }
 
