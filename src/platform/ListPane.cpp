@@ -26,7 +26,7 @@ AppError invalidValue()
 }
 
 // A view lays out every row it holds again once rows were inserted: in a pane this long,
-// rows a command appends are shown once they are a quarter of those shown, when kRowsWaitMs
+// rows a command appends are shown once they are half as many as those shown, when kRowsWaitMs
 // have passed, or when the command ends, not at every dispatch. The count is announced at
 // every dispatch still.
 constexpr int kLongPaneRows = 1 << 20;
@@ -483,7 +483,7 @@ void ListPane::flushRows()
         return;
     const qint64 waited = m_sinceRowsShown.isValid() ? m_sinceRowsShown.elapsed() : kRowsWaitMs;
     if (m_history.recording() && m_shownRows >= kLongPaneRows &&
-        total - m_shownRows < m_shownRows / 4 && waited < kRowsWaitMs) {
+        total - m_shownRows < m_shownRows / 2 && waited < kRowsWaitMs) {
         m_flushQueued = true;
         m_rowsWait.start(int(kRowsWaitMs - waited));
         return;
