@@ -66,7 +66,7 @@ private:
     QIODevice* m_device = nullptr;
     EventPump* m_pump = nullptr;
     QByteArray m_block;
-    HelperThread m_writer; // declared last: gone first, before what its jobs touch
+    HelperThread m_writer; // after what its jobs touch: gone before it
     qsizetype m_linesReplaced = 0;
     bool m_lineReplaced = false;
 };
