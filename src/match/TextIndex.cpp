@@ -16,30 +16,43 @@ using Slot = TextIndex::Slot;
 
 constexpr size_t kArenaBlockCharacters = size_t(1) << 18;
 
+// The slot where the search for a hash starts: the hash scaled onto the table, so that a
+// table of any size has every slot used and its memory grows with the texts, not by
+// doubling.
+size_t homeSlot(uint32_t hash, size_t tableSize)
+{
+    static_assert(Slot::kShared == 0x80000000u, "hashes have 31 bits");
+    return size_t((uint64_t(hash & ~Slot::kShared) * tableSize) >> 31);
+}
+
+size_t nextSlot(size_t at, size_t tableSize)
+{
+    return at + 1 == tableSize ? 0 : at + 1;
+}
+
 // From `at` on, the slot of this hash whose text `isSought`, or the empty slot where it
 // would go.
 template <typename IsSought>
-size_t slotFrom(const ZeroedArray<Slot>& table, size_t mask, size_t at, uint32_t hash,
-                IsSought isSought)
+size_t slotFrom(const ZeroedArray<Slot>& table, size_t at, uint32_t hash, IsSought isSought)
 {
     while (true) {
         const Slot& slot = table[at];
         if (slot.position == 0 || (slot.hashBits() == hash && isSought(slot.position)))
             return at;
-        at = (at + 1) & mask;
+        at = nextSlot(at, table.size());
     }
 }
 
 template <typename IsSought>
-size_t slotOf(const ZeroedArray<Slot>& table, size_t mask, uint32_t hash, IsSought isSought)
+size_t slotOf(const ZeroedArray<Slot>& table, uint32_t hash, IsSought isSought)
 {
-    return slotFrom(table, mask, hash & mask, hash, isSought);
+    return slotFrom(table, homeSlot(hash, table.size()), hash, isSought);
 }
 
-size_t slotOf(const ZeroedArray<Slot>& table, size_t mask, uint32_t hash, QStringView text,
+size_t slotOf(const ZeroedArray<Slot>& table, uint32_t hash, QStringView text,
               std::span<const TextRef> texts)
 {
-    return slotOf(table, mask, hash,
+    return slotOf(table, hash,
                   [&](int position) { return texts[size_t(position - 1)].view() == text; });
 }
 
@@ -70,13 +83,11 @@ uint64_t foldedProduct(uint64_t a, uint64_t b)
 #endif
 }
 
-// A table size with room for `count` texts at most half full.
+// A table size with room for `count` texts at most half full, in whole cache lines.
 size_t capacityFor(size_t count)
 {
-    size_t capacity = 16;
-    while (capacity < count * 2)
-        capacity *= 2;
-    return capacity;
+    constexpr size_t kSlotsPerLine = 64 / sizeof(Slot);
+    return std::max<size_t>(16, (count * 2 + kSlotsPerLine - 1) / kSlotsPerLine * kSlotsPerLine);
 }
 
 bool isPartOf(QStringView part, QStringView text)
@@ -96,14 +107,14 @@ TextRef refTo(QStringView text)
 
 // Has a table from the system a slice at a time: its texts land all over it, and would
 // otherwise take the page faults of the whole table in their first few thousand writes.
-// Threads of their own do it while this one keeps pausing, because where the system has to
-// gather each huge page first (a virtual machine whose host backs memory only when
-// touched), a single slice can take 30 or 40 ms. They leave a core to this thread: on a
-// virtual machine a core stands still while its host backs a page.
+// Threads of their own do it while this one keeps pausing, because where the system backs
+// memory only when touched (a virtual machine's host), a single slice can take 30 or 40 ms.
+// They leave a core to this thread: on a virtual machine a core stands still while its
+// host backs a page.
 // False when a pause returned false.
 bool populateInSlices(ZeroedArray<Slot>& table, const std::function<bool()>& pause)
 {
-    constexpr size_t kSlice = (size_t(2) << 20) / sizeof(Slot); // one huge page
+    constexpr size_t kSlice = (size_t(2) << 20) / sizeof(Slot);
     const size_t slices = (table.size() + kSlice - 1) / kSlice;
     if (slices <= 1) {
         table.populate(0, table.size());
@@ -241,7 +252,6 @@ void TextIndex::reset()
     m_keyOf = {};
     m_candidateKeyOf = {};
     m_slots = {};
-    m_mask = 0;
 }
 
 bool TextIndex::build(std::span<const TextRef> texts, const std::function<bool()>& pause)
@@ -274,7 +284,6 @@ bool TextIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
     m_keyOf = keyOf;
     m_candidateKeyOf = keyOf;
     m_slots = ZeroedArray<Slot>(capacityFor(taken));
-    m_mask = m_slots.size() - 1;
     m_texts = texts;
     if (pause && !populateInSlices(m_slots, pause)) {
         reset();
@@ -333,7 +342,7 @@ void TextIndex::putIn(size_t first, std::span<const uint32_t> hashes, Subset sub
             prefetch(hashes[k + kAhead]);
         const int position = positionTaken(first + k, subset);
         // Texts of the same hash are rare, so the key is made again for each one met.
-        Slot& slot = m_slots[slotOf(m_slots, m_mask, hashes[k], [&](int candidate) {
+        Slot& slot = m_slots[slotOf(m_slots, hashes[k], [&](int candidate) {
             return keyAt(candidate) == keyOfText(textAt(position));
         })];
         if (slot.position == 0) {
@@ -398,7 +407,7 @@ TextIndex::Found TextIndex::findFrom(size_t slot, QStringView key, uint32_t hash
 {
     if (m_slots.empty())
         return {};
-    const Slot& found = m_slots[slotFrom(m_slots, m_mask, slot, hash, [&](int candidate) {
+    const Slot& found = m_slots[slotFrom(m_slots, slot, hash, [&](int candidate) {
         const QStringView text = textAt(candidate);
         return (candidateKeyOf ? candidateKeyOf(text) : text) == key;
     })];
@@ -408,14 +417,14 @@ TextIndex::Found TextIndex::findFrom(size_t slot, QStringView key, uint32_t hash
 void TextIndex::prefetch(uint32_t hash) const
 {
     if (!m_slots.empty())
-        __builtin_prefetch(&m_slots[hash & m_mask]);
+        __builtin_prefetch(&m_slots[homeSlot(hash, m_slots.size())]);
 }
 
 size_t TextIndex::probe(uint32_t hash) const
 {
     if (m_slots.empty())
         return 0;
-    return slotOf(m_slots, m_mask, hash, [](int) { return true; });
+    return slotOf(m_slots, hash, [](int) { return true; });
 }
 
 void TextIndex::prefetchRow(size_t slot) const
@@ -432,9 +441,9 @@ void TextIndex::prefetchText(size_t slot) const
 
 bool TextSet::insert(QStringView text, uint32_t hash)
 {
-    if (m_slots.size() < capacityFor(m_texts.size() + 1))
+    if ((m_texts.size() + 1) * 2 > m_slots.size())
         grow();
-    Slot& slot = m_slots[slotOf(m_slots, m_mask, hash, text, m_texts)];
+    Slot& slot = m_slots[slotOf(m_slots, hash, text, m_texts)];
     if (slot.position != 0)
         return false;
     m_texts.push_back(refTo(m_chars.keep(text)));
@@ -445,7 +454,7 @@ bool TextSet::insert(QStringView text, uint32_t hash)
 void TextSet::prefetch(uint32_t hash) const
 {
     if (!m_slots.empty())
-        __builtin_prefetch(&m_slots[hash & m_mask]);
+        __builtin_prefetch(&m_slots[homeSlot(hash, m_slots.size())]);
 }
 
 void TextSet::reserve(size_t count, const std::function<void()>& pause)
@@ -460,7 +469,7 @@ void TextSet::reserve(size_t count, const std::function<void()>& pause)
 
 void TextSet::grow()
 {
-    growTo(capacityFor(m_texts.size() + 1), {});
+    growTo(std::max(capacityFor(m_texts.size() + 1), m_slots.size() * 2), {});
 }
 
 void TextSet::growTo(size_t capacity, const std::function<bool()>& pause)
@@ -468,17 +477,15 @@ void TextSet::growTo(size_t capacity, const std::function<bool()>& pause)
     ZeroedArray<Slot> table(capacity);
     if (pause)
         populateInSlices(table, pause);
-    const size_t mask = table.size() - 1;
     for (const Slot& slot : m_slots.all()) {
         if (slot.position == 0)
             continue;
-        size_t at = slot.hashBits() & mask;
+        size_t at = homeSlot(slot.hashBits(), table.size());
         while (table[at].position != 0)
-            at = (at + 1) & mask;
+            at = nextSlot(at, table.size());
         table[at] = slot;
     }
     m_slots = std::move(table);
-    m_mask = mask;
 }
 
 } // namespace pq

@@ -123,7 +123,6 @@ private:
     KeyOf m_keyOf;
     mutable KeyOf m_candidateKeyOf; // a copy, for the texts a key is compared with
     ZeroedArray<Slot> m_slots;
-    size_t m_mask = 0;
 };
 
 // A set of texts that grows one text at a time; it keeps copies of them.
@@ -147,7 +146,6 @@ private:
     std::vector<TextRef> m_texts;
     TextArena m_chars;
     ZeroedArray<TextIndex::Slot> m_slots;
-    size_t m_mask = 0;
 };
 
 } // namespace pq

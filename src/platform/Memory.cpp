@@ -37,7 +37,6 @@ qint64 kilobyteField(const char* file, const QByteArray& name)
 
 // Below this a room comes from the heap, whose pages are mostly touched already.
 constexpr size_t kSystemRoomBytes = size_t(4) << 20;
-constexpr size_t kHugePageBytes = size_t(2) << 20;
 
 } // namespace
 
@@ -80,16 +79,13 @@ ZeroedRoom::ZeroedRoom(size_t bytes) : m_bytes(bytes)
         return;
 #ifdef Q_OS_LINUX
     if (bytes >= kSystemRoomBytes) {
-        // Mapped a huge page larger, so that the room can start at a huge page's boundary.
-        m_mappedBytes = bytes + kHugePageBytes;
+        m_mappedBytes = bytes;
         void* mapped = mmap(nullptr, m_mappedBytes, PROT_READ | PROT_WRITE,
                             MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (mapped == MAP_FAILED)
             throw std::bad_alloc();
         m_mapped = mapped;
-        const auto at = reinterpret_cast<uintptr_t>(mapped);
-        m_data = reinterpret_cast<void*>((at + kHugePageBytes - 1) & ~(kHugePageBytes - 1));
-        madvise(m_data, bytes, MADV_HUGEPAGE); // a hint: without it the room still works
+        m_data = mapped;
         return;
     }
 #endif
