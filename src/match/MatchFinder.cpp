@@ -302,6 +302,22 @@ QString FileNamePart(QStringView text)
     return text.mid(text.lastIndexOf(u'\\') + 1).toString();
 }
 
+void ProgressSteps::stepAt(int i, int count)
+{
+    m_value = progressPercent(i, count); // throws for an empty list, every time
+    m_count = count;
+    m_from = i;
+    // The value never falls as items go by, so the first item of a higher one is found by
+    // halving.
+    qint64 same = i;                   // the last item known to have the value
+    qint64 higher = qint64(count) + 1; // the first known not to, or past the list
+    while (higher - same > 1) {
+        const qint64 middle = same + (higher - same) / 2;
+        (progressPercent(int(middle), count) == m_value ? same : higher) = middle;
+    }
+    m_to = higher;
+}
+
 void PushButton11_Click(Workspace& ws)
 {
     compareLists(ws, Comparison::AlsoIn);
@@ -321,6 +337,7 @@ void compareLists(Workspace& ws, Comparison comparison)
     TextSet appended; // the keys of this run's results, for "Each Result Once"
     VerdictsAhead ahead(options.eachResultOnce ? &appended : nullptr, helper, runtime.pump());
     QString a; // a copy: the commands that run while the run yields may change the list
+    ProgressSteps progress;
 
     trap.step(100, [&] { runtime.yield(); });
     const int count1 = walked.count(); // [102]
@@ -333,7 +350,7 @@ void compareLists(Workspace& ws, Comparison comparison)
         trap.loopStep(104, [&] { runtime.yield(); });
         if (!stillWalked(i))
             break;
-        trap.loopStep(106, [&] { bar.setValue(progressPercent(i, walked.count())); });
+        trap.loopStep(106, [&] { bar.setValue(progress.at(i, walked.count())); });
         const int count2 = other.count(); // [108]
         if (count2 <= 0 && !missingCounts(comparison))
             continue;

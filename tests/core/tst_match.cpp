@@ -300,6 +300,22 @@ void MatchTest::progressPercent()
     QCOMPARE(pq::progressPercent(3, 3), 100);
     QCOMPARE(pq::progressPercent(1000000, 1000000), 100);
     QVERIFY_THROWS_EXCEPTION(AppError, pq::progressPercent(1, 0));
+
+    // Worked out only where it changes, it is still the same value at every item, also
+    // when the count changes on the way or items are skipped back and forth.
+    for (const int count : {1, 3, 7, 49, 100, 101, 333, 12345, 1000003}) {
+        ProgressSteps steps;
+        for (int i = 1; i <= count; ++i)
+            QCOMPARE(steps.at(i, count), pq::progressPercent(i, count));
+        for (int i = count; i >= 1; i -= 1 + i / 7)
+            QCOMPARE(steps.at(i, count), pq::progressPercent(i, count));
+    }
+    ProgressSteps steps;
+    QCOMPARE(steps.at(50, 100), 50);
+    QCOMPARE(steps.at(51, 60), 85);
+    QCOMPARE(steps.at(52, 100), 52);
+    QVERIFY_THROWS_EXCEPTION(AppError, steps.at(1, 0));
+    QVERIFY_THROWS_EXCEPTION(AppError, steps.at(1, 0));
 }
 
 void MatchTest::list2ChangesDuringARun()
