@@ -88,9 +88,11 @@ struct JudgingRoom
 // the index, into `verdicts`: a function of the texts, the index and its options alone,
 // with no yield and no pane, so that items can be judged anywhere, on any thread with a
 // room of its own. Looking a piece up at once lets the fetches from memory of its items
-// overlap. The keys it makes are kept in `room` along with those kept before, so that the
-// pieces of one block can share a room.
-constexpr size_t kPieceItems = 256;
+// overlap; but not so many that their fetches wait for one another, as the processor
+// follows only so many at once: 64 items judged faster than 256, at a million items and at
+// ten million. The keys it makes are kept in `room` along with those kept before, so that
+// the pieces of one block can share a room.
+constexpr size_t kPieceItems = 64;
 void judgePiece(std::span<const TextRef> texts, const ListIndex& index, int bound,
                 JudgingRoom& room, Verdict* verdicts);
 
