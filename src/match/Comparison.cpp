@@ -66,6 +66,8 @@ void judgePiece(std::span<const TextRef> texts, const ListIndex& index, int boun
         room.hashes[k] = TextIndex::hashOf(room.firstKeys[k]);
         first.prefetch(room.hashes[k]);
     }
+    for (size_t k = 0; k < count; ++k)
+        first.prefetchSlot(room.hashes[k]);
     room.lookupSlots.resize(count);
     for (size_t k = 0; k < count; ++k) {
         room.lookupSlots[k] = first.probe(room.hashes[k]);
@@ -94,8 +96,10 @@ void judgePiece(std::span<const TextRef> texts, const ListIndex& index, int boun
             room.exactLookups[k] = !match.alone;
             verdicts[k].key = room.kept.keepUnlessPartOf(key, text);
             verdicts[k].keyHash = TextIndex::hashOf(verdicts[k].key);
-            if (!match.alone)
+            if (!match.alone) {
                 index.exact().prefetch(verdicts[k].keyHash);
+                index.exact().prefetchSlot(verdicts[k].keyHash);
+            }
         }
     }
     if (!near)

@@ -30,6 +30,26 @@ size_t nextSlot(size_t at, size_t tableSize)
     return at + 1 == tableSize ? 0 : at + 1;
 }
 
+// What probe gives for a hash that no text has.
+constexpr size_t kAbsent = ~size_t(0);
+
+// The sketch of a table's hashes: ten bits for each text, in words of which each hash
+// marks two bits of one. About one key in twenty that is not there finds its bits set.
+size_t sketchWords(size_t texts)
+{
+    return std::max<size_t>(1, texts * 10 / 64);
+}
+
+size_t sketchWord(uint32_t hash, size_t words)
+{
+    return homeSlot(hash, words);
+}
+
+uint64_t sketchBits(uint32_t hash)
+{
+    return (uint64_t(1) << (hash & 63)) | (uint64_t(1) << ((hash >> 6) & 63));
+}
+
 // From `at` on, the slot of this hash whose text `isSought`, or the empty slot where it
 // would go.
 template <typename IsSought>
@@ -112,9 +132,10 @@ TextRef refTo(QStringView text)
 // They leave a core to this thread: on a virtual machine a core stands still while its
 // host backs a page.
 // False when a pause returned false.
-bool populateInSlices(ZeroedArray<Slot>& table, const std::function<bool()>& pause)
+template <typename T>
+bool populateInSlices(ZeroedArray<T>& table, const std::function<bool()>& pause)
 {
-    constexpr size_t kSlice = (size_t(2) << 20) / sizeof(Slot);
+    constexpr size_t kSlice = (size_t(2) << 20) / sizeof(T);
     const size_t slices = (table.size() + kSlice - 1) / kSlice;
     if (slices <= 1) {
         table.populate(0, table.size());
@@ -156,17 +177,19 @@ int positionTaken(size_t k, TextIndex::Subset subset)
 }
 
 // The hashes of the keys of a stretch of the texts an index takes, made a chunk at a time
-// by every thread that takes part, each with a key function of its own.
+// by every thread that takes part, each with a key function of its own; each marked in the
+// index's sketch as it is made.
 class StretchHashes
 {
 public:
     void prepare(std::span<const TextRef> texts, TextIndex::Subset subset, size_t first,
-                 size_t count)
+                 size_t count, ZeroedArray<uint64_t>& sketch)
     {
         m_texts = texts;
         m_subset = subset;
         m_first = first;
         m_hashes.resize(count);
+        m_sketch = &sketch;
         m_nextChunk.store(0, std::memory_order_relaxed);
     }
     void hashChunks(const TextIndex::KeyOf& keyOf)
@@ -180,13 +203,22 @@ public:
                 const int position = positionTaken(m_first + k, m_subset);
                 const QStringView text = m_texts[size_t(position - 1)].view();
                 m_hashes[k] = TextIndex::hashOf(keyOf ? keyOf(text) : text);
+                mark(m_hashes[k]);
             }
         }
     }
     std::span<const uint32_t> all() const { return m_hashes; }
 
 private:
+    // Threads mark words of the sketch together.
+    void mark(uint32_t hash)
+    {
+        uint64_t& word = (*m_sketch)[sketchWord(hash, m_sketch->size())];
+        std::atomic_ref(word).fetch_or(sketchBits(hash), std::memory_order_relaxed);
+    }
+
     std::span<const TextRef> m_texts;
+    ZeroedArray<uint64_t>* m_sketch = nullptr;
     TextIndex::Subset m_subset;
     size_t m_first = 0;
     std::vector<uint32_t> m_hashes;
@@ -252,6 +284,7 @@ void TextIndex::reset()
     m_keyOf = {};
     m_candidateKeyOf = {};
     m_slots = {};
+    m_sketch = {};
 }
 
 bool TextIndex::build(std::span<const TextRef> texts, const std::function<bool()>& pause)
@@ -284,8 +317,9 @@ bool TextIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
     m_keyOf = keyOf;
     m_candidateKeyOf = keyOf;
     m_slots = ZeroedArray<Slot>(capacityFor(taken));
+    m_sketch = ZeroedArray<uint64_t>(sketchWords(taken));
     m_texts = texts;
-    if (pause && !populateInSlices(m_slots, pause)) {
+    if (pause && !(populateInSlices(m_slots, pause) && populateInSlices(m_sketch, pause))) {
         reset();
         return false;
     }
@@ -304,14 +338,14 @@ bool TextIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
         return std::min(kTextsBetweenPauses, taken - first);
     };
     if (taken > 0) {
-        hashes->prepare(texts, subset, 0, stretchFrom(0));
+        hashes->prepare(texts, subset, 0, stretchFrom(0), m_sketch);
         hashes->hashChunks(m_keyOf);
     }
     for (size_t first = 0; first < taken; first += kTextsBetweenPauses) {
         const size_t next = first + kTextsBetweenPauses;
         const bool more = next < taken;
         if (more) {
-            nextHashes->prepare(texts, subset, next, stretchFrom(next));
+            nextHashes->prepare(texts, subset, next, stretchFrom(next), m_sketch);
             if (helper)
                 helper->start([nextHashes, &helperKeyOf] { nextHashes->hashChunks(helperKeyOf); });
         }
@@ -335,11 +369,14 @@ void TextIndex::putIn(size_t first, std::span<const uint32_t> hashes, Subset sub
     // The slots a few texts ahead are fetched while a text is put in, so that their misses
     // overlap.
     constexpr size_t kAhead = 16;
+    const auto prefetchHome = [&](uint32_t hash) {
+        __builtin_prefetch(&m_slots[homeSlot(hash, m_slots.size())]);
+    };
     for (size_t k = 0; k < std::min(kAhead, hashes.size()); ++k)
-        prefetch(hashes[k]);
+        prefetchHome(hashes[k]);
     for (size_t k = 0; k < hashes.size(); ++k) {
         if (k + kAhead < hashes.size())
-            prefetch(hashes[k + kAhead]);
+            prefetchHome(hashes[k + kAhead]);
         const int position = positionTaken(first + k, subset);
         // Texts of the same hash are rare, so the key is made again for each one met.
         Slot& slot = m_slots[slotOf(m_slots, hashes[k], [&](int candidate) {
@@ -405,7 +442,7 @@ TextIndex::Found TextIndex::find(QStringView key, uint32_t hash, const KeyOf& ca
 TextIndex::Found TextIndex::findFrom(size_t slot, QStringView key, uint32_t hash,
                                      const KeyOf& candidateKeyOf) const
 {
-    if (m_slots.empty())
+    if (m_slots.empty() || slot == kAbsent)
         return {};
     const Slot& found = m_slots[slotFrom(m_slots, slot, hash, [&](int candidate) {
         const QStringView text = textAt(candidate);
@@ -414,28 +451,42 @@ TextIndex::Found TextIndex::findFrom(size_t slot, QStringView key, uint32_t hash
     return {found.position, found.position != 0 && !found.shared()};
 }
 
+bool TextIndex::mayHold(uint32_t hash) const
+{
+    if (m_sketch.empty())
+        return false;
+    const uint64_t bits = sketchBits(hash);
+    return (m_sketch[sketchWord(hash, m_sketch.size())] & bits) == bits;
+}
+
 void TextIndex::prefetch(uint32_t hash) const
 {
-    if (!m_slots.empty())
+    if (!m_sketch.empty())
+        __builtin_prefetch(&m_sketch[sketchWord(hash, m_sketch.size())]);
+}
+
+void TextIndex::prefetchSlot(uint32_t hash) const
+{
+    if (mayHold(hash))
         __builtin_prefetch(&m_slots[homeSlot(hash, m_slots.size())]);
 }
 
 size_t TextIndex::probe(uint32_t hash) const
 {
-    if (m_slots.empty())
-        return 0;
+    if (!mayHold(hash))
+        return kAbsent;
     return slotOf(m_slots, hash, [](int) { return true; });
 }
 
 void TextIndex::prefetchRow(size_t slot) const
 {
-    if (!m_slots.empty() && m_slots[slot].position != 0)
+    if (slot != kAbsent && m_slots[slot].position != 0)
         __builtin_prefetch(&m_texts[size_t(m_slots[slot].position - 1)]);
 }
 
 void TextIndex::prefetchText(size_t slot) const
 {
-    if (!m_slots.empty() && m_slots[slot].position != 0)
+    if (slot != kAbsent && m_slots[slot].position != 0)
         __builtin_prefetch(m_texts[size_t(m_slots[slot].position - 1)].data);
 }
 
