@@ -138,12 +138,25 @@ private:
         void prepare(std::span<const TextRef> block, int from, const Stamp& now)
         {
             texts = block;
-            verdicts.assign(block.size(), Verdict{});
+            clearVerdicts(block.size());
             room.kept.rewind();
             takenOver.kept.rewind();
             nextPiece.store(0, std::memory_order_relaxed);
             first = from;
             stamp = now;
+        }
+        // Verdicts that append nothing; a near miss's text is let go only where one was
+        // kept, as assigning an empty one to each of millions of verdicts costs a call each.
+        void clearVerdicts(size_t count)
+        {
+            verdicts.resize(count);
+            for (Verdict& verdict : verdicts) {
+                verdict.append = false;
+                verdict.key = {};
+                verdict.keyHash = 0;
+                if (!verdict.nearlyMatched.isNull())
+                    verdict.nearlyMatched = QString();
+            }
         }
         // Judges pieces no thread has taken yet, with `into` for their keys.
         void judgePieces(const ListIndex& index, JudgingRoom& into)
