@@ -177,19 +177,17 @@ int positionTaken(size_t k, TextIndex::Subset subset)
 }
 
 // The hashes of the keys of a stretch of the texts an index takes, made a chunk at a time
-// by every thread that takes part, each with a key function of its own; each marked in the
-// index's sketch as it is made.
+// by every thread that takes part, each with a key function of its own.
 class StretchHashes
 {
 public:
     void prepare(std::span<const TextRef> texts, TextIndex::Subset subset, size_t first,
-                 size_t count, ZeroedArray<uint64_t>& sketch)
+                 size_t count)
     {
         m_texts = texts;
         m_subset = subset;
         m_first = first;
         m_hashes.resize(count);
-        m_sketch = &sketch;
         m_nextChunk.store(0, std::memory_order_relaxed);
     }
     void hashChunks(const TextIndex::KeyOf& keyOf)
@@ -203,22 +201,13 @@ public:
                 const int position = positionTaken(m_first + k, m_subset);
                 const QStringView text = m_texts[size_t(position - 1)].view();
                 m_hashes[k] = TextIndex::hashOf(keyOf ? keyOf(text) : text);
-                mark(m_hashes[k]);
             }
         }
     }
     std::span<const uint32_t> all() const { return m_hashes; }
 
 private:
-    // Threads mark words of the sketch together.
-    void mark(uint32_t hash)
-    {
-        uint64_t& word = (*m_sketch)[sketchWord(hash, m_sketch->size())];
-        std::atomic_ref(word).fetch_or(sketchBits(hash), std::memory_order_relaxed);
-    }
-
     std::span<const TextRef> m_texts;
-    ZeroedArray<uint64_t>* m_sketch = nullptr;
     TextIndex::Subset m_subset;
     size_t m_first = 0;
     std::vector<uint32_t> m_hashes;
@@ -338,14 +327,14 @@ bool TextIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
         return std::min(kTextsBetweenPauses, taken - first);
     };
     if (taken > 0) {
-        hashes->prepare(texts, subset, 0, stretchFrom(0), m_sketch);
+        hashes->prepare(texts, subset, 0, stretchFrom(0));
         hashes->hashChunks(m_keyOf);
     }
     for (size_t first = 0; first < taken; first += kTextsBetweenPauses) {
         const size_t next = first + kTextsBetweenPauses;
         const bool more = next < taken;
         if (more) {
-            nextHashes->prepare(texts, subset, next, stretchFrom(next), m_sketch);
+            nextHashes->prepare(texts, subset, next, stretchFrom(next));
             if (helper)
                 helper->start([nextHashes, &helperKeyOf] { nextHashes->hashChunks(helperKeyOf); });
         }
@@ -371,6 +360,7 @@ void TextIndex::putIn(size_t first, std::span<const uint32_t> hashes, Subset sub
     constexpr size_t kAhead = 16;
     const auto prefetchHome = [&](uint32_t hash) {
         __builtin_prefetch(&m_slots[homeSlot(hash, m_slots.size())]);
+        __builtin_prefetch(&m_sketch[sketchWord(hash, m_sketch.size())]);
     };
     for (size_t k = 0; k < std::min(kAhead, hashes.size()); ++k)
         prefetchHome(hashes[k]);
@@ -384,6 +374,7 @@ void TextIndex::putIn(size_t first, std::span<const uint32_t> hashes, Subset sub
         })];
         if (slot.position == 0) {
             slot = Slot{hashes[k], position};
+            m_sketch[sketchWord(hashes[k], m_sketch.size())] |= sketchBits(hashes[k]);
             continue;
         }
         slot.hash |= Slot::kShared; // and it keeps the first occurrence
