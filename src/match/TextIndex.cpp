@@ -127,15 +127,14 @@ TextRef refTo(QStringView text)
 
 // Has a table from the system a slice at a time: its texts land all over it, and would
 // otherwise take the page faults of the whole table in their first few thousand writes.
-// Threads of their own do it while this one keeps pausing, because where the system backs
-// memory only when touched (a virtual machine's host), a single slice can take 30 or 40 ms.
-// They leave a core to this thread: on a virtual machine a core stands still while its
-// host backs a page.
+// Threads of their own do it, and this one too between its pauses, as it has nothing else
+// to do meanwhile: slices are small, so that one the system is slow to back (a virtual
+// machine's host backs memory only when touched) still keeps this thread's pauses close.
 // False when a pause returned false.
 template <typename T>
 bool populateInSlices(ZeroedArray<T>& table, const std::function<bool()>& pause)
 {
-    constexpr size_t kSlice = (size_t(2) << 20) / sizeof(T);
+    constexpr size_t kSlice = (size_t(1) << 18) / sizeof(T);
     const size_t slices = (table.size() + kSlice - 1) / kSlice;
     if (slices <= 1) {
         table.populate(0, table.size());
@@ -161,6 +160,11 @@ bool populateInSlices(ZeroedArray<T>& table, const std::function<bool()>& pause)
     const auto stopFirst = qScopeGuard([&] { nextSlice.store(slices, std::memory_order_relaxed); });
     for (HelperThread& populator : populators)
         populator.start(populateSlices);
+    for (size_t slice; (slice = nextSlice.fetch_add(1, std::memory_order_relaxed)) < slices;) {
+        if (!pause())
+            return false;
+        table.populate(slice * kSlice, kSlice);
+    }
     for (HelperThread& populator : populators) {
         do {
             if (!pause())
@@ -314,7 +318,8 @@ bool TextIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
     }
 
     // The keys and hashes of one stretch are made while the one before is put in: on the
-    // helper, with key buffers of its own, and here too once the stretch before is in.
+    // helper, with key buffers of its own, and here too once the stretch before is in. The
+    // helper first marks in the sketch the stretch being put in.
     KeyOf helperKeyOf = keyOf;
     StretchHashes stretches[2];
     StretchHashes* hashes = &stretches[0];
@@ -333,17 +338,22 @@ bool TextIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
     for (size_t first = 0; first < taken; first += kTextsBetweenPauses) {
         const size_t next = first + kTextsBetweenPauses;
         const bool more = next < taken;
-        if (more) {
+        if (more)
             nextHashes->prepare(texts, subset, next, stretchFrom(next));
-            if (helper)
-                helper->start([nextHashes, &helperKeyOf] { nextHashes->hashChunks(helperKeyOf); });
+        if (helper) {
+            helper->start([this, hashes, nextHashes, more, &helperKeyOf] {
+                sketch(hashes->all());
+                if (more)
+                    nextHashes->hashChunks(helperKeyOf);
+            });
+        } else {
+            sketch(hashes->all());
         }
         putIn(first, hashes->all(), subset);
-        if (more) {
+        if (more)
             nextHashes->hashChunks(m_keyOf);
-            if (helper)
-                helper->wait();
-        }
+        if (helper)
+            helper->wait();
         std::swap(hashes, nextHashes);
         if (more && pause && !pause()) {
             reset();
@@ -360,7 +370,6 @@ void TextIndex::putIn(size_t first, std::span<const uint32_t> hashes, Subset sub
     constexpr size_t kAhead = 16;
     const auto prefetchHome = [&](uint32_t hash) {
         __builtin_prefetch(&m_slots[homeSlot(hash, m_slots.size())]);
-        __builtin_prefetch(&m_sketch[sketchWord(hash, m_sketch.size())]);
     };
     for (size_t k = 0; k < std::min(kAhead, hashes.size()); ++k)
         prefetchHome(hashes[k]);
@@ -374,7 +383,6 @@ void TextIndex::putIn(size_t first, std::span<const uint32_t> hashes, Subset sub
         })];
         if (slot.position == 0) {
             slot = Slot{hashes[k], position};
-            m_sketch[sketchWord(hashes[k], m_sketch.size())] |= sketchBits(hashes[k]);
             continue;
         }
         slot.hash |= Slot::kShared; // and it keeps the first occurrence
@@ -382,6 +390,19 @@ void TextIndex::putIn(size_t first, std::span<const uint32_t> hashes, Subset sub
             subset.sharing->push_back(slot.position);
             subset.sharing->push_back(position);
         }
+    }
+}
+
+void TextIndex::sketch(std::span<const uint32_t> hashes)
+{
+    constexpr size_t kAhead = 16;
+    const auto wordOf = [this](uint32_t hash) -> uint64_t& {
+        return m_sketch[sketchWord(hash, m_sketch.size())];
+    };
+    for (size_t k = 0; k < hashes.size(); ++k) {
+        if (k + kAhead < hashes.size())
+            __builtin_prefetch(&wordOf(hashes[k + kAhead]));
+        wordOf(hashes[k]) |= sketchBits(hashes[k]);
     }
 }
 

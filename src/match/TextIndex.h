@@ -125,6 +125,8 @@ private:
     QStringView keyOfText(QStringView text) const;
     // False when no text put in has this hash; true when one may have.
     bool mayHold(uint32_t hash) const;
+    // Marks the hashes of texts put in.
+    void sketch(std::span<const uint32_t> hashes);
 
     std::span<const TextRef> m_texts;
     KeyOf m_keyOf;
