@@ -34,7 +34,8 @@ size_t nextSlot(size_t at, size_t tableSize)
 constexpr size_t kAbsent = ~size_t(0);
 
 // The sketch of a table's hashes: ten bits for each text, in words of which each hash
-// marks two bits of one. About one key in twenty that is not there finds its bits set.
+// marks two bits of one. A key that is not there finds both its bits set about one time
+// in 27 (for hashes drawn at random), and only then is the table looked at.
 size_t sketchWords(size_t texts)
 {
     return std::max<size_t>(1, texts * 10 / 64);

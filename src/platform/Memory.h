@@ -22,7 +22,7 @@ qint64 systemShareBytes(qint64 most, int share);
 // each page when it is first touched rather than all at once, so a table of hundreds of
 // megabytes costs no pause of its own. They take ordinary pages: where huge pages are had
 // on request, the system first gathers each one, and a table of 256 MB took one to two and
-// a half seconds to get instead of a tenth of one, for lookups no faster.
+// a half seconds to get instead of a tenth of one, for lookups only a few percent faster.
 class ZeroedRoom
 {
 public:
