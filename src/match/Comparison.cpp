@@ -96,10 +96,8 @@ void judgePiece(std::span<const TextRef> texts, const ListIndex& index, int boun
             room.exactLookups[k] = !match.alone;
             verdicts[k].key = room.kept.keepUnlessPartOf(key, text);
             verdicts[k].keyHash = TextIndex::hashOf(verdicts[k].key);
-            if (!match.alone) {
-                index.exact().prefetch(verdicts[k].keyHash);
+            if (!match.alone)
                 index.exact().prefetchSlot(verdicts[k].keyHash);
-            }
         }
     }
     if (!near)

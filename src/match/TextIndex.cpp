@@ -141,21 +141,13 @@ bool populateInSlices(ZeroedArray<T>& table, const std::function<bool()>& pause)
         table.populate(0, table.size());
         return true;
     }
-    const unsigned cores = std::thread::hardware_concurrency();
-    if (cores <= 1) {
-        // No core to spare, and no thread of its own: slice after slice, pausing between.
-        for (size_t slice = 0; slice < slices; ++slice) {
-            if (slice > 0 && !pause())
-                return false;
-            table.populate(slice * kSlice, kSlice);
-        }
-        return true;
-    }
+    const unsigned cores = std::max(std::thread::hardware_concurrency(), 1u);
     std::atomic<size_t> nextSlice{0};
     const auto populateSlices = [&table, &nextSlice, slices] {
         for (size_t slice; (slice = nextSlice.fetch_add(1, std::memory_order_relaxed)) < slices;)
             table.populate(slice * kSlice, kSlice);
     };
+    // A thread on each other core, at most two; on one core, this thread alone.
     std::vector<HelperThread> populators(std::min(cores, 3u) - 1);
     // Before the threads go, none is left with slices to do.
     const auto stopFirst = qScopeGuard([&] { nextSlice.store(slices, std::memory_order_relaxed); });

@@ -79,12 +79,11 @@ ZeroedRoom::ZeroedRoom(size_t bytes) : m_bytes(bytes)
         return;
 #ifdef Q_OS_LINUX
     if (bytes >= kSystemRoomBytes) {
-        m_mappedBytes = bytes;
-        void* mapped = mmap(nullptr, m_mappedBytes, PROT_READ | PROT_WRITE,
-                            MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        void* mapped =
+            mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (mapped == MAP_FAILED)
             throw std::bad_alloc();
-        m_mapped = mapped;
+        m_mapped = true;
         m_data = mapped;
         return;
     }
@@ -120,8 +119,7 @@ ZeroedRoom::~ZeroedRoom()
 
 ZeroedRoom::ZeroedRoom(ZeroedRoom&& other) noexcept
     : m_data(std::exchange(other.m_data, nullptr)), m_bytes(std::exchange(other.m_bytes, 0)),
-      m_mapped(std::exchange(other.m_mapped, nullptr)),
-      m_mappedBytes(std::exchange(other.m_mappedBytes, 0))
+      m_mapped(std::exchange(other.m_mapped, false))
 {
 }
 
@@ -131,8 +129,7 @@ ZeroedRoom& ZeroedRoom::operator=(ZeroedRoom&& other) noexcept
         release();
         m_data = std::exchange(other.m_data, nullptr);
         m_bytes = std::exchange(other.m_bytes, 0);
-        m_mapped = std::exchange(other.m_mapped, nullptr);
-        m_mappedBytes = std::exchange(other.m_mappedBytes, 0);
+        m_mapped = std::exchange(other.m_mapped, false);
     }
     return *this;
 }
@@ -141,8 +138,8 @@ void ZeroedRoom::release()
 {
 #ifdef Q_OS_LINUX
     if (m_mapped) {
-        munmap(m_mapped, m_mappedBytes);
-        m_mapped = nullptr;
+        munmap(m_data, m_bytes);
+        m_mapped = false;
         m_data = nullptr;
         return;
     }

@@ -47,8 +47,7 @@ private:
 
     void* m_data = nullptr;
     size_t m_bytes = 0;
-    void* m_mapped = nullptr; // where the system's mapping starts, when it is one
-    size_t m_mappedBytes = 0;
+    bool m_mapped = false; // straight from the system rather than the heap
 };
 
 // A fixed number of zeroed elements of a trivial type, in a ZeroedRoom.
