@@ -8,6 +8,8 @@
 #include "platform/Trap.h"
 #include "platform/Workspace.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -84,7 +86,7 @@ public:
 
     // The verdict on item `i` of `walked`, valid until the next call; `a` is its text as the
     // run read it, and `aIsCurrent` whether the list held it at `i` ever since.
-    const Verdict& verdictOn(int i, const QString& a, bool aIsCurrent, const ListPane& walked,
+    const Verdict& verdictOn(int i, QStringView a, bool aIsCurrent, const ListPane& walked,
                              const RunIndex& index, int bound)
     {
         if (!aIsCurrent) {
@@ -256,12 +258,53 @@ private:
     HelperThread& m_helper;
 };
 
-// Copies the text into `buffer`, reusing its room.
-void copyInto(QString& buffer, QStringView text)
+// The walked item as the run read it. Its characters stay while the commands that run
+// during the run's yields change the list, as the run holds the block they lie in, which a
+// result then shares rather than copying them.
+class ReadItem
 {
-    buffer.resize(text.size());
-    std::copy(text.begin(), text.end(), buffer.begin());
-}
+public:
+    void read(const ListPane& list, int position)
+    {
+        list.view(position); // throws when there is no such item
+        m_text = list.texts()[size_t(position - 1)];
+        if (m_text.size == 0 || (m_block && BlockLookup::holds(*m_block, m_text)))
+            return;
+        if (const std::shared_ptr<TextBlock>* block = blockHolding(list)) {
+            m_block = *block;
+            return;
+        }
+        m_block.reset();
+        m_copy = m_text.view().toString();
+        m_text.data = reinterpret_cast<const char16_t*>(m_copy.utf16());
+    }
+    QStringView text() const { return m_text.view(); }
+    void addTo(ListPane& results) const
+    {
+        if (m_block && m_text.size > 0)
+            results.addShared(m_text, m_block, true);
+        else
+            results.add(text(), true);
+    }
+
+private:
+    const std::shared_ptr<TextBlock>* blockHolding(const ListPane& list)
+    {
+        const std::shared_ptr<TextBlock>* block = m_blocks.holding(m_text);
+        if (!block && m_indexedAt != list.revision()) {
+            m_blocks.index(list.blocks());
+            m_indexedAt = list.revision();
+            block = m_blocks.holding(m_text);
+        }
+        return block;
+    }
+
+    TextRef m_text;
+    std::shared_ptr<TextBlock> m_block;
+    QString m_copy; // of a text in no block of the list's
+    BlockLookup m_blocks;
+    std::optional<quint64> m_indexedAt;
+};
 
 // Whether an item is a result even when the other list is empty: nothing is in it then.
 bool missingCounts(Comparison comparison)
@@ -349,7 +392,8 @@ void compareLists(Workspace& ws, Comparison comparison)
     RunIndex index(other, runtime, helper, options, comparison);
     TextSet appended; // the keys of this run's results, for "Each Result Once"
     VerdictsAhead ahead(options.eachResultOnce ? &appended : nullptr, helper, runtime.pump());
-    QString a; // a copy: the commands that run while the run yields may change the list
+    ReadItem a;
+    const auto endSharing = qScopeGuard([&ws] { ws.listView3.endSharing(); });
     ProgressSteps progress;
 
     trap.step(100, [&] { runtime.yield(); });
@@ -372,11 +416,11 @@ void compareLists(Workspace& ws, Comparison comparison)
             break;
         std::optional<quint64> readAt; // the walked list's revision when `a` was read
         trap.loopStep(112, [&] {
-            copyInto(a, walked.view(i));
+            a.read(walked, i);
             readAt = walked.revision();
             // The caption only shows when the window repaints, so it is built only then.
             if (runtime.pump().dispatchDue())
-                bar.setText(u"Processing: " + FileNamePart(a));
+                bar.setText(u"Processing: " + FileNamePart(a.text()));
             runtime.yield();
         });
         if (!stillWalked(i))
@@ -384,16 +428,17 @@ void compareLists(Workspace& ws, Comparison comparison)
         const Verdict* verdict = nullptr;
         trap.loopStep(116, [&] {
             index.refresh();
-            verdict = &ahead.verdictOn(i, a, readAt == walked.revision(), walked, index,
+            verdict = &ahead.verdictOn(i, a.text(), readAt == walked.revision(), walked, index,
                                        std::min(count2, other.count()));
         });
         if (verdict && verdict->append) {
             trap.loopStep(118, [&] {
                 if (options.eachResultOnce && !appended.insert(verdict->key, verdict->keyHash))
                     return;
-                ws.listView3.add(a, true);
+                a.addTo(ws.listView3);
                 if (comparison == Comparison::NearMisses)
-                    explainNearMiss(ws.listView3, a, verdict->nearlyMatched, options);
+                    explainNearMiss(ws.listView3, a.text().toString(), verdict->nearlyMatched,
+                                    options);
             });
         }
     }

@@ -199,9 +199,24 @@ RowExtras& ListPane::extrasOf(int row)
 
 void ListPane::add(QStringView text, bool checked)
 {
+    m_store.endSharing(); // before the blocks are counted: it may copy rows into new ones
     const int first = count();
     const size_t blocksBefore = m_store.blockCount();
     m_store.append(text, checked);
+    if (!m_extras.empty())
+        m_extras.emplace_back();
+    rowsAppended(first, blocksBefore);
+}
+
+void ListPane::addShared(const TextRef& text, const std::shared_ptr<TextBlock>& block, bool checked)
+{
+    if (!m_store.sharesFrom(block.get()))
+        m_store.endSharing();
+    const int first = count();
+    const size_t blocksBefore = m_store.blockCount();
+    TextRef row = text;
+    row.checked = checked;
+    m_store.appendShared(row, block);
     if (!m_extras.empty())
         m_extras.emplace_back();
     rowsAppended(first, blocksBefore);
@@ -211,6 +226,7 @@ void ListPane::addBatch(TextBatch batch)
 {
     if (batch.texts.empty())
         return;
+    m_store.endSharing();
     const int first = count();
     const size_t blocksBefore = m_store.blockCount();
     m_store.append(std::move(batch));

@@ -64,6 +64,10 @@ public:
     // Copies the text into the pane.
     void add(QStringView text, bool checked = false);
     void add(const QString& text, bool checked = false) { add(QStringView(text), checked); }
+    // Appends a text of another pane's, sharing the block that holds it (see
+    // TextStore::appendShared) until endSharing or any other change.
+    void addShared(const TextRef& text, const std::shared_ptr<TextBlock>& block, bool checked);
+    void endSharing() { m_store.endSharing(); }
     // Appends the texts of a batch, which the pane takes over without copying them.
     void addBatch(TextBatch batch);
     void addMany(const QList<QString>& texts) { addBatch(TextBatch::of(texts)); }
@@ -82,6 +86,7 @@ public:
     // copies nothing, and the undo steps go, one of which holds the appending.
     void takeBackAppended(int position, size_t blocksBefore);
     size_t blockCount() const { return m_store.blockCount(); }
+    std::span<const std::shared_ptr<TextBlock>> blocks() const { return m_store.blocks(); }
 
     // The selected item (SelectedItem) that the double-click removes; 0 when none.
     int selected() const { return m_selected + 1; }

@@ -106,23 +106,86 @@ void TextBatch::addText(qsizetype from, qsizetype size)
     texts.push_back(text);
 }
 
+void BlockLookup::index(std::span<const std::shared_ptr<TextBlock>> blocks)
+{
+    m_byAddress.assign(blocks.begin(), blocks.end());
+    std::sort(m_byAddress.begin(), m_byAddress.end(),
+              [](const auto& a, const auto& b) { return std::less<>()(charsOf(*a), charsOf(*b)); });
+}
+
+bool BlockLookup::holds(const TextBlock& block, const TextRef& text)
+{
+    const char16_t* const chars = charsOf(block);
+    return text.size > 0 && std::less_equal<>()(chars, text.data) &&
+           std::less_equal<>()(text.data + text.size, chars + block.chars.size());
+}
+
+const std::shared_ptr<TextBlock>* BlockLookup::holding(const TextRef& text) const
+{
+    if (text.size == 0)
+        return nullptr;
+    const auto after = std::upper_bound(
+        m_byAddress.begin(), m_byAddress.end(), text.data,
+        [](const char16_t* at, const auto& block) { return std::less<>()(at, charsOf(*block)); });
+    if (after == m_byAddress.begin())
+        return nullptr;
+    const std::shared_ptr<TextBlock>& block = *std::prev(after);
+    return holds(*block, text) ? &block : nullptr;
+}
+
 void TextStore::append(QStringView text, bool checked)
 {
+    endSharing();
     TextRef row;
     row.size = rowSize(text.size());
     row.checked = checked;
     if (!text.isEmpty()) {
-        TextBlock& block = blockWithRoomFor(text.size());
-        char16_t* at = reinterpret_cast<char16_t*>(block.chars.data()) + block.used;
-        std::copy(text.utf16(), text.utf16() + text.size(), at);
-        block.used += text.size();
-        row.data = at;
+        row.data = reinterpret_cast<const char16_t*>(text.utf16());
+        copyIntoOwnBlock(row);
     }
     m_rows.push_back(row);
 }
 
+void TextStore::copyIntoOwnBlock(TextRef& row)
+{
+    TextBlock& block = blockWithRoomFor(row.size);
+    char16_t* const at = reinterpret_cast<char16_t*>(block.chars.data()) + block.used;
+    std::copy(row.data, row.data + row.size, at);
+    block.used += row.size;
+    row.data = at;
+}
+
+void TextStore::appendShared(const TextRef& text, const std::shared_ptr<TextBlock>& block)
+{
+    Q_ASSERT(BlockLookup::holds(*block, text));
+    if (!sharesFrom(block.get())) {
+        endSharing();
+        m_blocks.push_back(block);
+        m_shared = {block.get(), m_rows.size(), m_blocks.size() - 1, 0};
+    }
+    m_rows.push_back(text);
+    m_shared.characters += text.size;
+}
+
+void TextStore::endSharing()
+{
+    if (!m_shared.block)
+        return;
+    const Sharing shared = std::exchange(m_shared, Sharing());
+    if (shared.characters >= shared.block->chars.size() / 4)
+        return;
+    try {
+        for (size_t row = shared.firstRow; row < m_rows.size(); ++row)
+            copyIntoOwnBlock(m_rows[row]);
+    } catch (const std::bad_alloc&) {
+        return; // the rows not copied still share the block, which stays
+    }
+    m_blocks.erase(m_blocks.begin() + std::ptrdiff_t(shared.blockIndex));
+}
+
 void TextStore::append(TextBatch&& batch)
 {
+    endSharing();
     // The block is held before any row points into it, and let go again when the rows
     // cannot be added, so no row ever points into freed text. Slices of one shared block
     // come one after another; the block is held once.
@@ -163,11 +226,13 @@ void TextStore::reserve(qsizetype moreRows)
 
 void TextStore::eraseRuns(std::span<const RowRun> runs, std::vector<TextRef>* removed)
 {
+    endSharing();
     pq::eraseRuns(m_rows, runs, removed);
 }
 
 void TextStore::insertRuns(std::span<const RowRun> runs, std::vector<TextRef>&& rows)
 {
+    endSharing();
     pq::insertRuns(m_rows, runs, std::move(rows));
 }
 
@@ -202,6 +267,7 @@ TextStore::Contents& TextStore::Contents::operator=(Contents&& other) noexcept
 
 TextStore::Contents TextStore::takeAll()
 {
+    endSharing();
     Contents contents(std::move(m_rows), std::move(m_blocks));
     m_rows = {};
     m_blocks = {};
@@ -211,6 +277,7 @@ TextStore::Contents TextStore::takeAll()
 
 void TextStore::putBack(Contents&& contents)
 {
+    endSharing();
     const RowRun front{0, static_cast<int>(contents.rows.size())};
     if (m_rows.empty())
         m_rows = std::move(contents.rows);
@@ -222,6 +289,7 @@ void TextStore::putBack(Contents&& contents)
 
 void TextStore::dropBlocksFrom(size_t count)
 {
+    endSharing();
     if (count >= m_blocks.size())
         return;
     for (size_t i = count; i < m_blocks.size(); ++i) {
@@ -233,6 +301,7 @@ void TextStore::dropBlocksFrom(size_t count)
 
 void TextStore::clear()
 {
+    m_shared = {}; // its rows go with the others
     keepRowTable(std::move(m_rows));
     m_rows = {};
     m_blocks.clear();

@@ -54,9 +54,26 @@ struct TextBatch
 qsizetype spareRowTableBytes();
 void releaseSpareRowTables();
 
+// Which of a store's blocks holds a text, for sharing the block rather than copying the
+// text (see TextStore::appendShared). It holds the blocks until it is indexed again.
+class BlockLookup
+{
+public:
+    void index(std::span<const std::shared_ptr<TextBlock>> blocks);
+    // The block whose characters the text lies in; null for an empty text or none.
+    const std::shared_ptr<TextBlock>* holding(const TextRef& text) const;
+
+    static bool holds(const TextBlock& block, const TextRef& text);
+
+private:
+    std::vector<std::shared_ptr<TextBlock>> m_byAddress;
+};
+
 // The texts of one pane in order, and the blocks that hold their characters.
-// A text added one at a time is copied into a block of the store's own, so a pane never
-// keeps another pane's characters alive; a batch is taken over without copying.
+// A text added one at a time is copied into a block of the store's own, and a batch is
+// taken over without copying. A text of another store's can share that store's block
+// instead, but only as long as the texts shared from it use a good part of it: a pane never
+// keeps alive much more of another pane's characters than it shows.
 class TextStore
 {
 public:
@@ -74,6 +91,13 @@ public:
     // Throws AppError when the text is too long for a row.
     void append(QStringView text, bool checked);
     void append(TextBatch&& batch);
+    // Appends a text that lies in `block`, another store's, sharing the block. Texts keep
+    // sharing it while they come from it one after another; when they stop, at endSharing,
+    // those that use less than a quarter of the block are copied after all, and the block
+    // let go of. Any other change ends the sharing first.
+    void appendShared(const TextRef& text, const std::shared_ptr<TextBlock>& block);
+    bool sharesFrom(const TextBlock* block) const { return m_shared.block == block && block; }
+    void endSharing();
     void reserve(qsizetype moreRows);
     // Moves the rows of the joined runs out, in order, onto `removed` when given. The
     // characters stay in their blocks, so rows taken out can be put back.
@@ -102,6 +126,7 @@ public:
     // How many blocks the store holds; dropBlocksFrom frees those from `count` on, which
     // the caller knows no row uses any more.
     size_t blockCount() const { return m_blocks.size(); }
+    std::span<const std::shared_ptr<TextBlock>> blocks() const { return m_blocks; }
     void dropBlocksFrom(size_t count);
 
     // Characters the store's blocks can hold, used or not.
@@ -109,6 +134,17 @@ public:
 
 private:
     TextBlock& blockWithRoomFor(qsizetype characters);
+    void copyIntoOwnBlock(TextRef& row);
+
+    // The block rows are being shared from, and since which row.
+    struct Sharing
+    {
+        const TextBlock* block = nullptr;
+        size_t firstRow = 0;
+        size_t blockIndex = 0;
+        qsizetype characters = 0;
+    };
+    Sharing m_shared;
 
     std::vector<TextRef> m_rows;
     std::vector<std::shared_ptr<TextBlock>> m_blocks;

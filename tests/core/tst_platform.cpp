@@ -36,6 +36,7 @@ private slots:
     void paneSubItemsAndChecks();
     void paneModelStaysConsistentForViews();
     void paneTextsAreTheirOwn();
+    void panesShareOnlyBlocksTheyUseWell();
     void viewsAreGivenTheStartOfLongItems();
     void removingRunsMatchesOneByOne();
     void selectionFollowsItsRows();
@@ -261,6 +262,64 @@ void PlatformTest::paneTextsAreTheirOwn()
     QCOMPARE(results.text(52), longText);
     QCOMPARE(results.text(53), u"tail"_s);
     QCOMPARE(results.text(1), u"item number 0"_s);
+}
+
+void PlatformTest::panesShareOnlyBlocksTheyUseWell()
+{
+    ListPane list1;
+    QStringList texts;
+    for (int i = 0; i < 4000; ++i)
+        texts.append(u"item number "_s + QString::number(i));
+    list1.addMany(texts.mid(0, 2000)); // two blocks
+    list1.addMany(texts.mid(2000));
+    const qsizetype list1Chars = list1.heldCharacters();
+    BlockLookup lookup;
+    lookup.index(list1.blocks());
+    const auto share = [&](ListPane& results, int position) {
+        const TextRef& text = list1.texts()[size_t(position - 1)];
+        results.addShared(text, *lookup.holding(text), true);
+    };
+
+    // Every other item of the first block is shared, a few of the second are copied once
+    // the sharing ends, and the first block shared again is held once more.
+    ListPane results;
+    results.beginCommand();
+    for (int i = 1; i <= 2000; i += 2)
+        share(results, i);
+    QCOMPARE(results.view(1).data(), list1.view(1).data());
+    for (int i = 2001; i <= 4000; i += 500)
+        share(results, i);
+    QCOMPARE(results.view(1001).data(), list1.view(2001).data());
+    share(results, 2);
+    QVERIFY(results.view(1001).data() != list1.view(2001).data());
+    results.add(u"own"_s, true);
+    results.endCommand();
+    list1.clear(); // outside any command: nothing can bring its rows back
+    QCOMPARE(list1.heldCharacters(), 0);
+    QStringList expected;
+    for (int i = 1; i <= 2000; i += 2)
+        expected.append(texts.at(i - 1));
+    for (int i = 2001; i <= 4000; i += 500)
+        expected.append(texts.at(i - 1));
+    expected << texts.at(1) << u"own"_s;
+    QCOMPARE(textsOf(results), expected);
+    QVERIFY(results.checked(1006));
+    QVERIFY(results.heldCharacters() < list1Chars);
+
+    // Undone, the shared rows and the copies of those copied go; what the pane held before
+    // stays.
+    list1.addMany(texts);
+    lookup.index(list1.blocks());
+    results.beginCommand();
+    for (int i = 1; i <= 4000; i += 1000)
+        share(results, i);
+    results.endSharing();
+    results.endCommand();
+    QCOMPARE(results.count(), expected.size() + 4);
+    QCOMPARE(results.text(expected.size() + 4), texts.at(3000));
+    QVERIFY(results.undo());
+    list1.clear();
+    QCOMPARE(textsOf(results), expected);
 }
 
 void PlatformTest::viewsAreGivenTheStartOfLongItems()
