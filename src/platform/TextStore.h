@@ -94,7 +94,8 @@ public:
     // Appends a text that lies in `block`, another store's, sharing the block. Texts keep
     // sharing it while they come from it one after another; when they stop, at endSharing,
     // those that use less than a quarter of the block are copied after all, and the block
-    // let go of. Any other change ends the sharing first.
+    // let go of: a view into it may not outlive that. Any other change ends the sharing
+    // first.
     void appendShared(const TextRef& text, const std::shared_ptr<TextBlock>& block);
     bool sharesFrom(const TextBlock* block) const { return m_shared.block == block && block; }
     void endSharing();
