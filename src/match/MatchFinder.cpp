@@ -266,8 +266,9 @@ class ReadItem
 public:
     void read(const ListPane& list, int position)
     {
-        list.view(position); // throws when there is no such item
-        m_text = list.texts()[size_t(position - 1)];
+        const QStringView text = list.view(position); // throws when there is no such item
+        m_text.data = reinterpret_cast<const char16_t*>(text.utf16());
+        m_text.size = quint32(text.size());
         if (m_text.size == 0 || (m_block && BlockLookup::holds(*m_block, m_text)))
             return;
         if (const std::shared_ptr<TextBlock>* block = blockHolding(list)) {
