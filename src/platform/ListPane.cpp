@@ -31,8 +31,12 @@ AppError invalidValue()
 // every dispatch still.
 constexpr int kLongPaneRows = 1 << 20;
 constexpr qint64 kRowsWaitMs = 250;
-// The most rows a view takes in one event: about 25 ms of its work on a recent machine.
+// The most rows a view takes in one event, into a view that holds none yet: about 25 ms of
+// its work on a recent machine. After each event the view also lays out again every row it
+// held, at about a tenth of the cost of taking a row in, so the more it holds the fewer it
+// takes, down to kFewestRowsPerEvent.
 constexpr int kRowsPerEvent = 1 << 21;
+constexpr int kFewestRowsPerEvent = 1 << 18;
 
 // Where a row is once the runs were removed; -1 when it was one of them.
 int rowAfterRemoval(int row, std::span<const RowRun> runs)
@@ -518,7 +522,12 @@ void ListPane::endCommand()
     }
 }
 
-// A view takes in kRowsPerEvent rows at most in one event, the rest in the events after:
+int ListPane::rowsForNextEvent(int shownRows)
+{
+    return std::max(kFewestRowsPerEvent, kRowsPerEvent - shownRows / 10);
+}
+
+// A view takes in rowsForNextEvent rows at most in one event, the rest in the events after:
 // one event that adds millions of rows would stand the window still for longer than it
 // may. Nor are the events smaller than that: after each, the view lays out again every
 // row it holds.
@@ -528,7 +537,8 @@ void ListPane::showMoreRows()
     const int total = count();
     if (m_shownRows >= total)
         return;
-    const int shown = total - m_shownRows > kRowsPerEvent ? m_shownRows + kRowsPerEvent : total;
+    const int most = rowsForNextEvent(m_shownRows);
+    const int shown = total - m_shownRows > most ? m_shownRows + most : total;
     beginInsertRows({}, m_shownRows, shown - 1);
     m_shownRows = shown;
     endInsertRows();

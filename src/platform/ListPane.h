@@ -37,6 +37,9 @@ public:
 
     explicit ListPane(QObject* parent = nullptr);
 
+    // The most appended rows views take in one event when they hold `shownRows` already.
+    static int rowsForNextEvent(int shownRows);
+
     // Columns (ColumnHeaders), 1-based.
     void addColumn(const QString& title);
     int columnHeaderCount() const { return static_cast<int>(m_columnTitles.size()); }
