@@ -63,7 +63,7 @@ struct Verdict
 {
     bool append = false;
     QStringView key; // the item's key under the options, when it is appended
-    uint32_t keyHash = 0;
+    TextHash keyHash = 0;
     QString nearlyMatched; // a near miss's first List 2 text with the same loose key
 };
 
@@ -78,7 +78,7 @@ struct JudgingRoom
     TextIndex::KeyOf looseCandidates;
     TextArena kept;
     std::vector<QStringView> firstKeys;
-    std::vector<uint32_t> hashes;
+    std::vector<TextHash> hashes;
     std::vector<size_t> lookupSlots; // where each lookup begins comparing
     std::vector<int> nearPositions;
     std::vector<char> exactLookups; // whether a near miss's key must still be looked up

@@ -16,13 +16,21 @@ using Slot = TextIndex::Slot;
 
 constexpr size_t kArenaBlockCharacters = size_t(1) << 18;
 
-// The slot where the search for a hash starts: the hash scaled onto the table, so that a
-// table of any size has every slot used and its memory grows with the texts, not by
+// The slot where the search for a hash starts: its high half scaled onto the table, so that
+// a table of any size has every slot used and its memory grows with the texts, not by
 // doubling.
-size_t homeSlot(uint32_t hash, size_t tableSize)
+size_t homeSlot(TextHash hash, size_t tableSize)
 {
-    static_assert(Slot::kShared == 0x80000000u, "hashes have 31 bits");
-    return size_t((uint64_t(hash & ~Slot::kShared) * tableSize) >> 31);
+    return size_t(((hash >> 32) * tableSize) >> 32);
+}
+
+// What a slot keeps of a hash to tell texts apart: its low half but the top bit. Texts are
+// compared only when this and their home slot agree, which the high half chose: among ten
+// million texts, about one pair in a thousand shares all 31 bits, but hardly any both.
+uint32_t fingerprintOf(TextHash hash)
+{
+    static_assert(Slot::kShared == 0x80000000u, "fingerprints have 31 bits");
+    return uint32_t(hash) & ~Slot::kShared;
 }
 
 size_t nextSlot(size_t at, size_t tableSize)
@@ -41,40 +49,40 @@ size_t sketchWords(size_t texts)
     return std::max<size_t>(1, texts * 10 / 64);
 }
 
-size_t sketchWord(uint32_t hash, size_t words)
+size_t sketchWord(TextHash hash, size_t words)
 {
     return homeSlot(hash, words);
 }
 
-uint64_t sketchBits(uint32_t hash)
+uint64_t sketchBits(TextHash hash)
 {
     return (uint64_t(1) << (hash & 63)) | (uint64_t(1) << ((hash >> 6) & 63));
 }
 
-// From `at` on, the slot of this hash whose text `isSought`, or the empty slot where it
-// would go.
+// From `at` on, the slot with this fingerprint whose text `isSought`, or the empty slot
+// where it would go.
 template <typename IsSought>
-size_t slotFrom(const ZeroedArray<Slot>& table, size_t at, uint32_t hash, IsSought isSought)
+size_t slotFrom(const ZeroedArray<Slot>& table, size_t at, uint32_t fingerprint, IsSought isSought)
 {
     while (true) {
         const Slot& slot = table[at];
-        if (slot.position == 0 || (slot.hashBits() == hash && isSought(slot.position)))
+        if (slot.position == 0 || (slot.hashBits() == fingerprint && isSought(slot.position)))
             return at;
         at = nextSlot(at, table.size());
     }
 }
 
-template <typename IsSought>
-size_t slotOf(const ZeroedArray<Slot>& table, uint32_t hash, IsSought isSought)
+// A set keeps nothing of a hash but its fingerprint, and finds its slots again by it when
+// it grows: its slots are chosen by the fingerprint alone.
+size_t setHomeSlot(uint32_t fingerprint, size_t tableSize)
 {
-    return slotFrom(table, homeSlot(hash, table.size()), hash, isSought);
+    return size_t((uint64_t(fingerprint) * tableSize) >> 31);
 }
 
-size_t slotOf(const ZeroedArray<Slot>& table, uint32_t hash, QStringView text,
-              std::span<const TextRef> texts)
+template <typename IsSought>
+size_t slotOf(const ZeroedArray<Slot>& table, TextHash hash, IsSought isSought)
 {
-    return slotOf(table, hash,
-                  [&](int position) { return texts[size_t(position - 1)].view() == text; });
+    return slotFrom(table, homeSlot(hash, table.size()), fingerprintOf(hash), isSought);
 }
 
 // The word of type `Word` at `at`, widened.
@@ -201,13 +209,13 @@ public:
             }
         }
     }
-    std::span<const uint32_t> all() const { return m_hashes; }
+    std::span<const TextHash> all() const { return m_hashes; }
 
 private:
     std::span<const TextRef> m_texts;
     TextIndex::Subset m_subset;
     size_t m_first = 0;
-    std::vector<uint32_t> m_hashes;
+    std::vector<TextHash> m_hashes;
     std::atomic<size_t> m_nextChunk{0};
 };
 
@@ -356,12 +364,12 @@ bool TextIndex::build(std::span<const TextRef> texts, const KeyOf& keyOf,
     return true;
 }
 
-void TextIndex::putIn(size_t first, std::span<const uint32_t> hashes, Subset subset)
+void TextIndex::putIn(size_t first, std::span<const TextHash> hashes, Subset subset)
 {
     // The slots a few texts ahead are fetched while a text is put in, so that their misses
     // overlap.
     constexpr size_t kAhead = 16;
-    const auto prefetchHome = [&](uint32_t hash) {
+    const auto prefetchHome = [&](TextHash hash) {
         __builtin_prefetch(&m_slots[homeSlot(hash, m_slots.size())]);
     };
     for (size_t k = 0; k < std::min(kAhead, hashes.size()); ++k)
@@ -375,7 +383,7 @@ void TextIndex::putIn(size_t first, std::span<const uint32_t> hashes, Subset sub
             return keyAt(candidate) == keyOfText(textAt(position));
         })];
         if (slot.position == 0) {
-            slot = Slot{hashes[k], position};
+            slot = Slot{fingerprintOf(hashes[k]), position};
             continue;
         }
         slot.hash |= Slot::kShared; // and it keeps the first occurrence
@@ -386,10 +394,10 @@ void TextIndex::putIn(size_t first, std::span<const uint32_t> hashes, Subset sub
     }
 }
 
-void TextIndex::sketch(std::span<const uint32_t> hashes)
+void TextIndex::sketch(std::span<const TextHash> hashes)
 {
     constexpr size_t kAhead = 16;
-    const auto wordOf = [this](uint32_t hash) -> uint64_t& {
+    const auto wordOf = [this](TextHash hash) -> uint64_t& {
         return m_sketch[sketchWord(hash, m_sketch.size())];
     };
     for (size_t k = 0; k < hashes.size(); ++k) {
@@ -408,7 +416,7 @@ void TextIndex::sketch(std::span<const uint32_t> hashes)
 // together. The constants' 16-bit lanes are low surrogates, which never stand alone in
 // text, so the data's operand of a step is never zero and the step never loses the hash so
 // far. Short texts are read as two words that may overlap rather than a byte at a time.
-uint32_t TextIndex::hashOf(QStringView text)
+TextHash TextIndex::hashOf(QStringView text)
 {
     constexpr uint64_t kFirst = 0xdc1bdc6cdd97de35ull;
     constexpr uint64_t kSecond = 0xdfa3dc5ede09dd72ull;
@@ -436,27 +444,27 @@ uint32_t TextIndex::hashOf(QStringView text)
     }
     h = foldedProduct(low ^ kFirst ^ h, high ^ kSecond);
     h = foldedProduct(h ^ kFinish, size ^ kSecond);
-    return static_cast<uint32_t>(h ^ (h >> 32)) & ~Slot::kShared;
+    return h;
 }
 
-TextIndex::Found TextIndex::find(QStringView key, uint32_t hash, const KeyOf& candidateKeyOf) const
+TextIndex::Found TextIndex::find(QStringView key, TextHash hash, const KeyOf& candidateKeyOf) const
 {
     return findFrom(probe(hash), key, hash, candidateKeyOf);
 }
 
-TextIndex::Found TextIndex::findFrom(size_t slot, QStringView key, uint32_t hash,
+TextIndex::Found TextIndex::findFrom(size_t slot, QStringView key, TextHash hash,
                                      const KeyOf& candidateKeyOf) const
 {
     if (m_slots.empty() || slot == kAbsent)
         return {};
-    const Slot& found = m_slots[slotFrom(m_slots, slot, hash, [&](int candidate) {
+    const Slot& found = m_slots[slotFrom(m_slots, slot, fingerprintOf(hash), [&](int candidate) {
         const QStringView text = textAt(candidate);
         return (candidateKeyOf ? candidateKeyOf(text) : text) == key;
     })];
     return {found.position, found.position != 0 && !found.shared()};
 }
 
-bool TextIndex::mayHold(uint32_t hash) const
+bool TextIndex::mayHold(TextHash hash) const
 {
     if (m_sketch.empty())
         return false;
@@ -464,19 +472,19 @@ bool TextIndex::mayHold(uint32_t hash) const
     return (m_sketch[sketchWord(hash, m_sketch.size())] & bits) == bits;
 }
 
-void TextIndex::prefetch(uint32_t hash) const
+void TextIndex::prefetch(TextHash hash) const
 {
     if (!m_sketch.empty())
         __builtin_prefetch(&m_sketch[sketchWord(hash, m_sketch.size())]);
 }
 
-void TextIndex::prefetchSlot(uint32_t hash) const
+void TextIndex::prefetchSlot(TextHash hash) const
 {
     if (mayHold(hash))
         __builtin_prefetch(&m_slots[homeSlot(hash, m_slots.size())]);
 }
 
-size_t TextIndex::probe(uint32_t hash) const
+size_t TextIndex::probe(TextHash hash) const
 {
     if (!mayHold(hash))
         return kAbsent;
@@ -495,22 +503,25 @@ void TextIndex::prefetchText(size_t slot) const
         __builtin_prefetch(m_texts[size_t(m_slots[slot].position - 1)].data);
 }
 
-bool TextSet::insert(QStringView text, uint32_t hash)
+bool TextSet::insert(QStringView text, TextHash hash)
 {
     if ((m_texts.size() + 1) * 2 > m_slots.size())
         grow();
-    Slot& slot = m_slots[slotOf(m_slots, hash, text, m_texts)];
+    const uint32_t fingerprint = fingerprintOf(hash);
+    Slot& slot = m_slots[slotFrom(
+        m_slots, setHomeSlot(fingerprint, m_slots.size()), fingerprint,
+        [&](int position) { return m_texts[size_t(position - 1)].view() == text; })];
     if (slot.position != 0)
         return false;
     m_texts.push_back(refTo(m_chars.keep(text)));
-    slot = Slot{hash, static_cast<int32_t>(m_texts.size())};
+    slot = Slot{fingerprint, static_cast<int32_t>(m_texts.size())};
     return true;
 }
 
-void TextSet::prefetch(uint32_t hash) const
+void TextSet::prefetch(TextHash hash) const
 {
     if (!m_slots.empty())
-        __builtin_prefetch(&m_slots[homeSlot(hash, m_slots.size())]);
+        __builtin_prefetch(&m_slots[setHomeSlot(fingerprintOf(hash), m_slots.size())]);
 }
 
 void TextSet::reserve(size_t count, const std::function<void()>& pause)
@@ -536,7 +547,7 @@ void TextSet::growTo(size_t capacity, const std::function<bool()>& pause)
     for (const Slot& slot : m_slots.all()) {
         if (slot.position == 0)
             continue;
-        size_t at = homeSlot(slot.hashBits(), table.size());
+        size_t at = setHomeSlot(slot.hashBits(), table.size());
         while (table[at].position != 0)
             at = nextSlot(at, table.size());
         table[at] = slot;

@@ -14,6 +14,10 @@
 
 namespace pq {
 
+// A text's hash. Its high half chooses where in a table the text goes, and its low half is
+// what a slot keeps to tell texts apart (see TextIndex::Slot).
+using TextHash = uint64_t;
+
 // How many texts an index takes in between two pauses of its build.
 constexpr size_t kTextsBetweenPauses = 4096;
 
@@ -76,20 +80,20 @@ public:
     // The first position of a text whose key is `key`, or 0 when none has it.
     int firstPosition(QStringView key) const { return firstPosition(key, hashOf(key)); }
     // The same with the key's hash made beforehand.
-    int firstPosition(QStringView key, uint32_t hash) const { return find(key, hash).position; }
+    int firstPosition(QStringView key, TextHash hash) const { return find(key, hash).position; }
     struct Found
     {
         int position = 0;   // the first text with the key; 0: none has it
         bool alone = false; // no other text has it
     };
-    Found find(QStringView key, uint32_t hash) const { return find(key, hash, m_candidateKeyOf); }
+    Found find(QStringView key, TextHash hash) const { return find(key, hash, m_candidateKeyOf); }
     // The same, making the keys of the texts compared with by `candidateKeyOf`: a copy of
     // `keyOf()` with buffers of its own lets several threads look keys up at once.
-    Found find(QStringView key, uint32_t hash, const KeyOf& candidateKeyOf) const;
+    Found find(QStringView key, TextHash hash, const KeyOf& candidateKeyOf) const;
     const KeyOf& keyOf() const { return m_keyOf; }
     // The text at a position, as the index was built from it.
     QStringView textAt(int position) const { return m_texts[size_t(position - 1)].view(); }
-    static uint32_t hashOf(QStringView text);
+    static TextHash hashOf(QStringView text);
 
     // Looking many texts up one after the other, in stages over all of them, so that each
     // stage waits for memory once rather than once per text: `prefetch` starts fetching
@@ -97,19 +101,20 @@ public:
     // where it would be; `probe` then finds the slot where comparing keys begins (none
     // when the hash is not there); `prefetchRow` and, once that is fetched, `prefetchText`
     // start fetching what the comparison reads; `findFrom` finishes the lookup.
-    void prefetch(uint32_t hash) const;
-    void prefetchSlot(uint32_t hash) const;
-    size_t probe(uint32_t hash) const;
+    void prefetch(TextHash hash) const;
+    void prefetchSlot(TextHash hash) const;
+    size_t probe(TextHash hash) const;
     void prefetchRow(size_t slot) const;
     void prefetchText(size_t slot) const;
-    Found findFrom(size_t slot, QStringView key, uint32_t hash, const KeyOf& candidateKeyOf) const;
+    Found findFrom(size_t slot, QStringView key, TextHash hash, const KeyOf& candidateKeyOf) const;
 
     struct Slot
     {
-        // Hashes leave the top bit clear, for the index to mark a key that several texts have.
+        // Fingerprints leave the top bit clear, for the index to mark a key that several
+        // texts have.
         static constexpr uint32_t kShared = 0x80000000u;
 
-        uint32_t hash = 0;
+        uint32_t hash = 0;    // the low 31 bits of the text's hash, its fingerprint
         int32_t position = 0; // 0: empty slot
 
         uint32_t hashBits() const { return hash & ~kShared; }
@@ -119,14 +124,14 @@ public:
 private:
     void reset();
     // Puts in the texts taken from the `first`th on, whose hashes are given.
-    void putIn(size_t first, std::span<const uint32_t> hashes, Subset subset);
+    void putIn(size_t first, std::span<const TextHash> hashes, Subset subset);
     // The key of the text at a position, and of a text being put in.
     QStringView keyAt(int position) const;
     QStringView keyOfText(QStringView text) const;
     // False when no text put in has this hash; true when one may have.
-    bool mayHold(uint32_t hash) const;
+    bool mayHold(TextHash hash) const;
     // Marks the hashes of texts put in.
-    void sketch(std::span<const uint32_t> hashes);
+    void sketch(std::span<const TextHash> hashes);
 
     std::span<const TextRef> m_texts;
     KeyOf m_keyOf;
@@ -141,9 +146,9 @@ class TextSet
 public:
     // Adds the text; false when the set held it already.
     bool insert(QStringView text) { return insert(text, TextIndex::hashOf(text)); }
-    bool insert(QStringView text, uint32_t hash);
+    bool insert(QStringView text, TextHash hash);
     // Starts fetching where a text of this hash is inserted.
-    void prefetch(uint32_t hash) const;
+    void prefetch(TextHash hash) const;
     // Room for `count` texts in all, had from the system a slice at a time by threads of
     // its own, with `pause` called meanwhile, so that the set need not grow, all at once,
     // while it fills. Throws std::bad_alloc when the room cannot be had.

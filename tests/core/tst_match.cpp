@@ -183,20 +183,21 @@ void MatchTest::indexFindsTheFirstOccurrence()
     QCOMPARE(index.firstPosition(QString()), 1);
 }
 
-// The table chooses a slot by a hash's high bits, and a small table by its highest: texts
-// that differ anywhere, in one character or only in length, must differ there, or lookups
-// walk long runs of slots.
+// The table chooses a slot by the high bits of a hash's high half (a small table by its
+// highest), and tells texts apart by its low half: texts that differ anywhere, in one
+// character or only in length, must differ in both, or lookups walk long runs of slots and
+// compare texts that differ.
 void MatchTest::textHashesSpreadOverTheTable()
 {
-    const auto highBits = [](const QStringList& texts) {
+    const auto spread = [](const QStringList& texts, int shift) {
         QSet<uint32_t> seen;
-        for (const QString& text : texts) {
-            const uint32_t hash = TextIndex::hashOf(text);
-            if (hash & 0x80000000u)
-                return -1; // the top bit is the index's own
-            seen.insert(hash >> 15);
-        }
+        for (const QString& text : texts)
+            seen.insert(uint32_t(TextIndex::hashOf(text) >> shift) & 0xffffu);
         return int(seen.size());
+    };
+    // The sixteen bits on top of each half: where the table looks, and the fingerprint's.
+    const auto highBits = [&](const QStringList& texts) {
+        return std::min(spread(texts, 48), spread(texts, 15));
     };
 
     QStringList ids;
@@ -228,7 +229,7 @@ void MatchTest::textHashesSpreadOverTheTable()
         lengths.append(QString(size, u'a'));
         lengths.append(QString(size, QChar(0)));
     }
-    QSet<uint32_t> whole;
+    QSet<TextHash> whole;
     for (const QString& text : lengths)
         whole.insert(TextIndex::hashOf(text));
     QCOMPARE(whole.size(), lengths.size() - 1); // the two empty texts are one
