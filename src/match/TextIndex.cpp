@@ -26,7 +26,7 @@ size_t homeSlot(TextHash hash, size_t tableSize)
 
 // What a slot keeps of a hash to tell texts apart: its low half but the top bit. Texts are
 // compared only when this and their home slot agree, which the high half chose: among ten
-// million texts, about one pair in a thousand shares all 31 bits, but hardly any both.
+// million texts some 23,000 pairs share 31 bits, but hardly any share those and a slot.
 uint32_t fingerprintOf(TextHash hash)
 {
     static_assert(Slot::kShared == 0x80000000u, "fingerprints have 31 bits");
