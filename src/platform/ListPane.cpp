@@ -504,10 +504,12 @@ void ListPane::flushRows()
     const qint64 waited = m_sinceRowsShown.isValid() ? m_sinceRowsShown.elapsed() : kRowsWaitMs;
     if (m_history.recording() && m_shownRows >= kLongPaneRows &&
         total - m_shownRows < m_shownRows / 2 && waited < kRowsWaitMs) {
-        m_flushQueued = true;
-        m_rowsWait.start(int(kRowsWaitMs - waited));
+        // Rows appended meanwhile look again, so that enough of them need not wait.
+        if (!m_rowsWait.isActive())
+            m_rowsWait.start(int(kRowsWaitMs - waited));
         return;
     }
+    m_rowsWait.stop();
     m_sinceRowsShown.start();
     showMoreRows();
 }

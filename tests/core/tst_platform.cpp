@@ -172,9 +172,15 @@ void PlatformTest::longPaneShowsAppendsInLargerSteps()
     QTRY_COMPARE_WITH_TIMEOUT(pane.rowCount(), (1 << 22) + 1, 2000); // the row a moment later
     QCOMPARE(pane.data(pane.index(1 << 22, 0), Qt::DisplayRole).toString(), u"a"_s);
 
-    // Half as many rows more are shown from the next dispatch on, without waiting.
+    // Half as many rows more are shown from the next dispatch on, without waiting, even when
+    // a row appended before them was waiting.
+    pane.add(u"y"_s);
+    QCoreApplication::processEvents();
     pane.addMany(QStringList(1 << 21, u"y"_s));
     sinceRowsShown.start();
+    const int shownBefore = pane.rowCount();
+    QCoreApplication::processEvents();
+    QCOMPARE(pane.rowCount(), shownBefore + ListPane::rowsForNextEvent(shownBefore));
     showAllRowsEventByEvent(pane);
 
     // A waiting row is shown as soon as the command ends.
