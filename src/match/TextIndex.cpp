@@ -66,7 +66,7 @@ size_t slotFrom(const ZeroedArray<Slot>& table, size_t at, uint32_t fingerprint,
 {
     while (true) {
         const Slot& slot = table[at];
-        if (slot.position == 0 || (slot.hashBits() == fingerprint && isSought(slot.position)))
+        if (slot.position == 0 || (slot.fingerprint() == fingerprint && isSought(slot.position)))
             return at;
         at = nextSlot(at, table.size());
     }
@@ -386,7 +386,7 @@ void TextIndex::putIn(size_t first, std::span<const TextHash> hashes, Subset sub
             slot = Slot{fingerprintOf(hashes[k]), position};
             continue;
         }
-        slot.hash |= Slot::kShared; // and it keeps the first occurrence
+        slot.bits |= Slot::kShared; // and it keeps the first occurrence
         if (subset.sharing) {
             subset.sharing->push_back(slot.position);
             subset.sharing->push_back(position);
@@ -547,7 +547,7 @@ void TextSet::growTo(size_t capacity, const std::function<bool()>& pause)
     for (const Slot& slot : m_slots.all()) {
         if (slot.position == 0)
             continue;
-        size_t at = setHomeSlot(slot.hashBits(), table.size());
+        size_t at = setHomeSlot(slot.fingerprint(), table.size());
         while (table[at].position != 0)
             at = nextSlot(at, table.size());
         table[at] = slot;

@@ -114,11 +114,11 @@ public:
         // texts have.
         static constexpr uint32_t kShared = 0x80000000u;
 
-        uint32_t hash = 0;    // the low 31 bits of the text's hash, its fingerprint
+        uint32_t bits = 0;    // the fingerprint (the low 31 bits of the text's hash), kShared
         int32_t position = 0; // 0: empty slot
 
-        uint32_t hashBits() const { return hash & ~kShared; }
-        bool shared() const { return (hash & kShared) != 0; }
+        uint32_t fingerprint() const { return bits & ~kShared; }
+        bool shared() const { return (bits & kShared) != 0; }
     };
 
 private:
