@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 #include <utility>
@@ -93,6 +94,20 @@ ZeroedRoom::ZeroedRoom(size_t bytes) : m_bytes(bytes)
         throw std::bad_alloc();
 }
 
+bool populatePages([[maybe_unused]] void* data, [[maybe_unused]] size_t bytes)
+{
+#if defined(Q_OS_LINUX) && defined(MADV_POPULATE_WRITE)
+    constexpr uintptr_t kPage = 4096;
+    const auto start = reinterpret_cast<uintptr_t>(data);
+    const uintptr_t first = (start + kPage - 1) & ~(kPage - 1);
+    const uintptr_t end = (start + bytes) & ~(kPage - 1);
+    return end <= first ||
+           madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE) == 0;
+#else
+    return false;
+#endif
+}
+
 void ZeroedRoom::populate([[maybe_unused]] size_t from, [[maybe_unused]] size_t bytes)
 {
 #ifdef Q_OS_LINUX
@@ -101,11 +116,10 @@ void ZeroedRoom::populate([[maybe_unused]] size_t from, [[maybe_unused]] size_t 
     constexpr uintptr_t kPage = 4096;
     const auto start = reinterpret_cast<uintptr_t>(m_data) + from;
     const uintptr_t first = start & ~(kPage - 1);
-    const uintptr_t end = start + std::min(bytes, m_bytes - from);
-#ifdef MADV_POPULATE_WRITE
-    if (madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE) == 0)
+    // The room's last page is its own, however little of it the room uses.
+    const uintptr_t end = (start + std::min(bytes, m_bytes - from) + kPage - 1) & ~(kPage - 1);
+    if (populatePages(reinterpret_cast<void*>(first), end - first))
         return;
-#endif
     // Older systems: a write to each page does the same; the room is zero already.
     for (uintptr_t page = first; page < end; page += kPage)
         *reinterpret_cast<volatile char*>(page) = 0;

@@ -18,6 +18,11 @@ qint64 memoryTotalBytes();
 // `most` bytes, but no more than the system's memory divided by `share`.
 qint64 systemShareBytes(qint64 most, int share);
 
+// Has the system back the whole pages among `bytes` bytes at `data` now rather than at
+// their first use, where it can be asked to; what they hold stays as it is. False when it
+// could not be asked.
+bool populatePages(void* data, size_t bytes);
+
 // Zeroed memory for a large table. Large rooms come straight from the system, which zeroes
 // each page when it is first touched rather than all at once, so a table of hundreds of
 // megabytes costs no pause of its own. They take ordinary pages: where huge pages are had

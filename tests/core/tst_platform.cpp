@@ -50,6 +50,7 @@ private slots:
     void fileExists();
     void zeroedRoomsAreZeroedAndOwnTheirMemory();
     void memoryFiguresAreTheSystems();
+    void populatedPagesKeepWhatTheyHold();
     void spareBlocksLendTheirMemoryOnce();
     void spareBlocksAreFreedWhenUnused();
     void rowTablesLetGoOfAreLentAgain();
@@ -612,6 +613,20 @@ void PlatformTest::zeroedRoomsAreZeroedAndOwnTheirMemory()
         QCOMPARE(moved[0], quint64(0));
         QCOMPARE(moved[count - 1], quint64(0));
     }
+}
+
+void PlatformTest::populatedPagesKeepWhatTheyHold()
+{
+    // Bytes read into a buffer before the rest of it is had from the system ahead of the
+    // next read, and bytes of other owners on the pages at either end, stay as they were.
+    QByteArray buffer(3 << 20, Qt::Uninitialized);
+    for (qsizetype i = 0; i < buffer.size(); ++i)
+        buffer[i] = char(i * 7 + 1);
+    const QByteArray before = buffer;
+    QVERIFY(populatePages(buffer.data() + 1, size_t(buffer.size()) - 2) ||
+            !QSysInfo::kernelType().contains(u"linux"_s));
+    QVERIFY(populatePages(buffer.data() + 5, 10) || !QSysInfo::kernelType().contains(u"linux"_s));
+    QCOMPARE(buffer, before);
 }
 
 void PlatformTest::memoryFiguresAreTheSystems()
