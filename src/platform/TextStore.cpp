@@ -17,7 +17,7 @@ constexpr qsizetype kLargestBlockCharacters = qsizetype(1) << 18;
 
 quint32 rowSize(qsizetype size)
 {
-    if (size > qsizetype(std::numeric_limits<quint32>::max()))
+    if (size > TextRef::kLongest)
         throw AppError(QStringLiteral("Out of memory"));
     return static_cast<quint32>(size);
 }

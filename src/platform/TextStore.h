@@ -13,15 +13,21 @@
 namespace pq {
 
 // One row's text, as a view of the characters a block of its store holds, and the row's
-// check mark.
+// check mark. Twelve bytes rather than sixteen: a pane of ten million rows holds 160 MB
+// of them otherwise, which the system hands out afresh and zeroes a page at a time.
+#pragma pack(push, 4)
 struct TextRef
 {
+    static constexpr qsizetype kLongest = (qsizetype(1) << 31) - 1;
+
     const char16_t* data = u"";
-    quint32 size = 0;
-    bool checked = false;
+    quint32 size : 31 = 0;
+    bool checked : 1 = false;
 
     QStringView view() const { return QStringView(data, size); }
 };
+#pragma pack(pop)
+static_assert(sizeof(TextRef) == sizeof(void*) + sizeof(quint32));
 
 // Characters that texts point into. A block never moves or shrinks: its string is made at
 // its full capacity, and texts are written into it from `used` on.

@@ -738,7 +738,7 @@ void PlatformTest::spareBlocksAreFreedWhenUnused()
 void PlatformTest::rowTablesLetGoOfAreLentAgain()
 {
     // Large enough to be kept, and sized as no other test's tables.
-    constexpr qsizetype kRows = 300007;
+    constexpr qsizetype kRows = 400009;
     const auto filled = [](TextStore& store, qsizetype rows) {
         store.reserve(rows);
         store.append(TextBatch::of({u"one"_s, u"two"_s}));
