@@ -16,7 +16,9 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -204,6 +206,17 @@ private:
     bool m_mine = true;
 };
 
+// Has the system back the memory of a pane's rows to come, a slice at a time until told
+// to stop. A long list's rows lie in memory the system hands out afresh, whose page faults
+// cost the thread that appends the rows more than the appending; the helper takes them
+// while this thread decodes the first batches.
+void backRows(std::span<std::byte> room, const std::atomic<bool>& stop)
+{
+    constexpr qsizetype kSlice = qsizetype(4) << 20;
+    for (qsizetype at = 0; at < qsizetype(room.size()) && !stop; at += kSlice)
+        populatePages(room.data() + at, size_t(std::min(kSlice, qsizetype(room.size()) - at)));
+}
+
 // Appends the lines to the pane a batch at a time, yielding before each batch. A file
 // that cannot be appended whole leaves the pane as it was.
 DamagedText appendLines(Trap& trap, Runtime& runtime, ListPane& pane, const ListFileBytes& read,
@@ -218,8 +231,15 @@ DamagedText appendLines(Trap& trap, Runtime& runtime, ListPane& pane, const List
     HelperThread helper;
     const bool sharing = worthAHelper(read.size);
     const std::function<void()> yield = [&runtime] { runtime.yield(); };
+    std::atomic<bool> stopBacking = false;
+    const auto stopBackingFirst = qScopeGuard([&] { stopBacking = true; });
+    if (sharing)
+        helper.start([room = pane.roomForNextRows(format.items), &stopBacking] {
+            backRows(room, stopBacking);
+        });
     const auto appendNext = [&] {
-        if (!sharing)
+        // Until the helper is done with the rows' memory, this thread decodes alone.
+        if (!sharing || !helper.finishWithin(std::chrono::milliseconds(0)))
             return appended.add(lines.nextBatch());
         for (TextBatch& batch : lines.nextBatches(helper, yield))
             appended.add(std::move(batch));

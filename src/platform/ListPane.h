@@ -76,6 +76,8 @@ public:
     void addMany(const QList<QString>& texts) { addBatch(TextBatch::of(texts)); }
     // Makes room for `rows` more rows, so appending them moves none of the rows held.
     void reserve(qsizetype rows);
+    // See TextStore::roomForNextRows.
+    std::span<std::byte> roomForNextRows(qsizetype rows) { return m_store.roomForNextRows(rows); }
     void remove(int position);
     // Removes `rows` rows from `position` on.
     void removeRange(int position, int rows);

@@ -224,6 +224,16 @@ void TextStore::reserve(qsizetype moreRows)
     m_rows.reserve(rows);
 }
 
+std::span<std::byte> TextStore::roomForNextRows(qsizetype rows)
+{
+    const size_t room =
+        std::min(m_rows.capacity() - m_rows.size(), size_t(std::max<qsizetype>(rows, 0)));
+    if (room == 0)
+        return {};
+    auto* const next = reinterpret_cast<std::byte*>(m_rows.data() + m_rows.size());
+    return {next, room * sizeof(TextRef)};
+}
+
 void TextStore::eraseRuns(std::span<const RowRun> runs, std::vector<TextRef>* removed)
 {
     endSharing();

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <cstddef>
 #include <memory>
 #include <span>
 #include <vector>
@@ -106,6 +107,10 @@ public:
     bool sharesFrom(const TextBlock* block) const { return m_shared.block == block && block; }
     void endSharing();
     void reserve(qsizetype moreRows);
+    // The reserved memory that the next `rows` rows appended will take, as far as the room
+    // reaches; empty when there is none. Only for having it backed ahead of use (see
+    // populatePages): the rows are not there yet.
+    std::span<std::byte> roomForNextRows(qsizetype rows);
     // Moves the rows of the joined runs out, in order, onto `removed` when given. The
     // characters stay in their blocks, so rows taken out can be put back.
     void eraseRuns(std::span<const RowRun> runs, std::vector<TextRef>* removed = nullptr);

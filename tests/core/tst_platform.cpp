@@ -54,6 +54,7 @@ private slots:
     void spareBlocksLendTheirMemoryOnce();
     void spareBlocksAreFreedWhenUnused();
     void rowTablesLetGoOfAreLentAgain();
+    void roomForNextRowsStaysWithinTheReservation();
     void helperRunsJobsInTurnAndKeepsTheirFailures();
     void waitsBeforeDispatchRunWhileTheyLive();
 };
@@ -767,6 +768,28 @@ void PlatformTest::rowTablesLetGoOfAreLentAgain()
     fourth.clear();
     TextStore small;
     QVERIFY(filled(small, kRows / 2 - 1) != clearedTable);
+}
+
+void PlatformTest::roomForNextRowsStaysWithinTheReservation()
+{
+    TextStore store;
+    QVERIFY(store.roomForNextRows(10).empty());
+    store.reserve(100);
+    store.append(TextBatch::of({u"one"_s, u"two"_s}));
+    const auto* const next = reinterpret_cast<const std::byte*>(store.all().data() + 2);
+
+    const std::span<std::byte> few = store.roomForNextRows(10);
+    QCOMPARE(static_cast<const std::byte*>(few.data()), next);
+    QCOMPARE(few.size(), 10 * sizeof(TextRef));
+
+    // Asked for more than was reserved, it ends with the reservation, and having it backed
+    // leaves the rows held as they were.
+    const std::span<std::byte> all = store.roomForNextRows(1000000);
+    QCOMPARE(all.size(), 98 * sizeof(TextRef));
+    populatePages(all.data(), all.size());
+    QCOMPARE(store.at(0).view(), u"one");
+    QCOMPARE(store.at(1).view(), u"two");
+    QVERIFY(store.roomForNextRows(-5).empty());
 }
 
 void PlatformTest::helperRunsJobsInTurnAndKeepsTheirFailures()
