@@ -17,7 +17,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <bit>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -47,26 +46,17 @@ private:
     Workspace& m_ws;
 };
 
-// Room for a file's bytes, rounded up to a sixteenth of the power of two it reaches, so
-// that the next file read, often the other list and a little longer or shorter, fits the
-// memory this one leaves.
-qsizetype readRoomFor(qsizetype bytes)
-{
-    const auto power = std::bit_ceil(quint64(std::max<qsizetype>(bytes, 16)));
-    const auto step = qsizetype(power / 16);
-    if (bytes > std::numeric_limits<qsizetype>::max() - step)
-        return bytes;
-    return (bytes + step - 1) / step * step;
-}
+// The room of a part of a list file, cut after its last whole line once the next block
+// does not fit. As large as a block of decoded text, so that either takes the other's
+// memory from the spares.
+constexpr qsizetype kListFilePartBytes = kListFileBlockCharacters * qsizetype(sizeof(QChar));
 
-// A list file's bytes as read so far, and what they were found to be. They lie in memory
-// lent by spares: the next file read, often the other list, then fills memory already
-// touched instead of having the system hand out and zero as much again.
-struct ListFileBytes
+// A stretch of a list file's bytes in memory of its own, from `start` in the file on.
+struct ListFilePart
 {
     std::shared_ptr<TextBlock> block;
+    qsizetype start = 0;
     qsizetype size = 0;
-    ListFileScan scan;
 
     char* data() const { return block ? reinterpret_cast<char*>(block->chars.data()) : nullptr; }
     qsizetype capacity() const
@@ -74,34 +64,136 @@ struct ListFileBytes
         return block ? block->chars.size() * qsizetype(sizeof(QChar)) : 0;
     }
     QByteArrayView view() const { return {data(), size}; }
-
-    // Has the system back the second half of the block after the one at `from` now. The
-    // memory read into is often fresh, and its page faults cost more than the reading:
-    // the thread that waits for a read takes half of them off the reader.
-    void populateAhead(qsizetype from)
-    {
-        const qsizetype start = from + kListFileBlockBytes + kListFileBlockBytes / 2;
-        if (start < capacity())
-            populatePages(data() + start,
-                          size_t(std::min(kListFileBlockBytes / 2, capacity() - start)));
-    }
-
-    // Room for `total` bytes in all; the bytes read move along when they have to, into at
-    // least twice the room, so that a file read longer than its size said costs few moves.
-    void reserve(qsizetype total)
-    {
-        if (total <= capacity())
-            return;
-        const qsizetype bytes = readRoomFor(std::max(total, 2 * capacity()));
-        const qsizetype characters = (bytes + 1) / qsizetype(sizeof(QChar));
-        SpareBlocks& spares =
-            bytes <= kLentReadBytes ? SpareBlocks::shared() : SpareBlocks::forFileBytes();
-        std::shared_ptr<TextBlock> larger = spares.make(characters);
-        if (size > 0)
-            std::memcpy(larger->chars.data(), data(), size_t(size));
-        block = std::move(larger);
-    }
 };
+
+// Room for at least `bytes` bytes of a file, lent by the spares when they have it.
+std::shared_ptr<TextBlock> roomForBytes(qsizetype bytes)
+{
+    const qsizetype characters = (bytes + 1) / qsizetype(sizeof(QChar));
+    SpareBlocks& spares =
+        bytes <= kLentReadBytes ? SpareBlocks::shared() : SpareBlocks::forFileBytes();
+    return spares.make(characters);
+}
+
+// A list file's bytes as read so far, and what they were found to be. They are read in
+// parts of a few megabytes, each cut after its last whole line, into memory that the spares
+// and the heap hand on from earlier work: a large file read into one stretch of memory took
+// all of it from the system afresh, whose page faults cost more than the reading.
+class ListFileBytes
+{
+public:
+    // Room for `bytes` more in the part being read. A line longer than a part makes the
+    // part grow, at once to the rest of the file when its size (`fileBytes`) is known.
+    char* roomFor(qsizetype bytes, qsizetype fileBytes);
+    void added(qsizetype bytes)
+    {
+        m_open.size += bytes;
+        m_size += bytes;
+    }
+    qsizetype size() const { return m_size; }
+    // Looks at the bytes read since the last look.
+    void scanNew() { m_scan.add(m_open.view(), m_open.start); }
+    // Has the system back the second half of the block after the one being read now. A
+    // part that grew for a long line lies in memory the system hands out afresh, whose
+    // page faults cost more than the reading: the thread that waits for a read takes half
+    // of them off the reader.
+    void populateAhead() const;
+    // Cuts the part being read after its last whole line once it holds a part's worth.
+    void cutWhenFull();
+    // The format of the whole file, once every byte was read; the parts are then complete.
+    ListFileFormat finish();
+    const std::vector<ListFilePart>& parts() const { return m_parts; }
+
+private:
+    void cut(qsizetype at);
+    void joinParts();
+
+    std::vector<ListFilePart> m_parts;
+    ListFilePart m_open;
+    qsizetype m_size = 0;
+    ListFileScan m_scan;
+    // A part was cut after an LF before any CR was seen: should the file turn out to have
+    // CRs, its lines end at those alone, and that LF was inside a line.
+    bool m_cutAtLf = false;
+};
+
+char* ListFileBytes::roomFor(qsizetype bytes, qsizetype fileBytes)
+{
+    if (m_open.capacity() - m_open.size >= bytes)
+        return m_open.data() + m_open.size;
+    qsizetype wanted = m_open.size + bytes;
+    const qsizetype rest = fileBytes - m_open.start + kListFileBlockBytes;
+    if (m_open.block)
+        wanted = std::max({wanted, 2 * m_open.capacity(), rest});
+    else
+        wanted = std::max(wanted, std::min(rest, kListFilePartBytes));
+    std::shared_ptr<TextBlock> larger = roomForBytes(wanted);
+    if (m_open.size > 0)
+        std::memcpy(larger->chars.data(), m_open.data(), size_t(m_open.size));
+    m_open.block = std::move(larger);
+    return m_open.data() + m_open.size;
+}
+
+void ListFileBytes::populateAhead() const
+{
+    const qsizetype start = m_open.size + kListFileBlockBytes + kListFileBlockBytes / 2;
+    if (start < m_open.capacity())
+        populatePages(m_open.data() + start,
+                      size_t(std::min(kListFileBlockBytes / 2, m_open.capacity() - start)));
+}
+
+void ListFileBytes::cutWhenFull()
+{
+    if (m_open.capacity() - m_open.size >= kListFileBlockBytes)
+        return;
+    scanNew(); // the cut depends on whether any CR came yet
+    if (!m_scan.decided())
+        return; // the file's first bytes came in a read too short to tell its mark
+    ListFileFormat lines = m_scan.markedFormat();
+    if (m_open.start > 0)
+        lines.markBytes = 0;
+    lines.unixLines = !m_scan.carriageReturnSeen();
+    const qsizetype at = ListFileLines::afterLastWholeLine(m_open.view(), lines);
+    if (at <= 0)
+        return; // a line longer than a part
+    m_cutAtLf |= lines.unixLines;
+    cut(at);
+}
+
+void ListFileBytes::cut(qsizetype at)
+{
+    ListFilePart next;
+    next.start = m_open.start + at;
+    next.size = m_open.size - at;
+    next.block = roomForBytes(std::max(kListFilePartBytes, next.size + 2 * kListFileBlockBytes));
+    std::memcpy(next.data(), m_open.data() + at, size_t(next.size));
+    m_open.size = at;
+    m_parts.push_back(std::move(m_open));
+    m_open = std::move(next);
+}
+
+ListFileFormat ListFileBytes::finish()
+{
+    const ListFileFormat format = m_scan.finish(m_open.view(), m_open.start);
+    if (m_open.size > 0 || m_parts.empty())
+        m_parts.push_back(std::move(m_open));
+    m_open = {};
+    if (m_cutAtLf && !format.unixLines)
+        joinParts();
+    return format;
+}
+
+void ListFileBytes::joinParts()
+{
+    ListFilePart whole;
+    whole.block = roomForBytes(m_size + 1);
+    for (const ListFilePart& part : m_parts) {
+        std::memcpy(whole.data() + whole.size, part.data(), size_t(part.size));
+        whole.size += part.size;
+    }
+    m_parts.clear();
+    m_parts.push_back(std::move(whole));
+}
 
 // Refuses a file that cannot fit in the memory left before any of it is read: it takes
 // at least its bytes and two bytes a character for its text at once.
@@ -121,32 +213,27 @@ void checkRoomFor(const QFile& file)
 // Appends the next block of the file; false once the end was reached. Reads until a
 // read returns nothing rather than trusting the size, which files such as those under
 // /proc report as 0. With a helper, the helper reads while this thread looks at the bytes
-// read before, then yields until the read is done, unless the bytes have to move to take
-// the block: a read into memory the system hands out afresh can take tens of milliseconds
-// where a virtual machine's host backs each page only once it is touched.
-bool readBlock(QFile& file, ListFileBytes& read, HelperThread* helper,
+// read before, then yields until the read is done.
+bool readBlock(QFile& file, qsizetype fileBytes, ListFileBytes& read, HelperThread* helper,
                const std::function<void()>& yield)
 {
-    const qsizetype before = read.size;
-    const bool meanwhile = helper && before + kListFileBlockBytes <= read.capacity();
+    char* const into = read.roomFor(kListFileBlockBytes, fileBytes);
     qint64 got = -1;
-    if (meanwhile) {
+    if (helper) {
         const auto finishRead = qScopeGuard([helper] { helper->finish(); });
-        helper->start([&file, &got, into = read.data() + before] {
-            got = file.read(into, kListFileBlockBytes);
-        });
-        read.scan.add(read.view());
-        read.populateAhead(before);
+        helper->start([&file, &got, into] { got = file.read(into, kListFileBlockBytes); });
+        read.scanNew();
+        read.populateAhead();
         helper->waitWhile(yield);
     } else {
-        read.reserve(before + kListFileBlockBytes);
-        got = file.read(read.data() + before, kListFileBlockBytes);
+        got = file.read(into, kListFileBlockBytes);
     }
     if (got < 0)
         throw AppError(file.errorString());
-    read.size = before + static_cast<qsizetype>(got);
-    if (!meanwhile)
-        read.scan.add(read.view());
+    read.added(static_cast<qsizetype>(got));
+    if (!helper)
+        read.scanNew();
+    read.cutWhenFull();
     return got > 0;
 }
 
@@ -160,16 +247,16 @@ bool worthAHelper(qint64 bytes)
 bool readWholeFile(Trap& trap, Runtime& runtime, QFile& file, ListFileBytes& read)
 {
     const qint64 size = file.size();
-    if (size > 0 && size < std::numeric_limits<qsizetype>::max() - kListFileBlockBytes) {
-        read.reserve(static_cast<qsizetype>(size) + kListFileBlockBytes);
-    }
+    const qsizetype fileBytes = size > 0 && size < std::numeric_limits<qsizetype>::max() / 2
+                                    ? static_cast<qsizetype>(size)
+                                    : 0;
     HelperThread helper;
     HelperThread* const sharing = worthAHelper(size) ? &helper : nullptr;
     const std::function<void()> yield = [&runtime] { runtime.yield(); };
     bool more = true;
     while (more) { // [104] until the end of the file
         trap.loopStep(106, yield);
-        if (!trap.loopStep(108, [&] { more = readBlock(file, read, sharing, yield); }))
+        if (!trap.loopStep(108, [&] { more = readBlock(file, fileBytes, read, sharing, yield); }))
             return false;
     }
     return true;
@@ -217,6 +304,48 @@ void backRows(std::span<std::byte> room, const std::atomic<bool>& stop)
         populatePages(room.data() + at, size_t(std::min(kSlice, qsizetype(room.size()) - at)));
 }
 
+// The format of one part of a file: the mark opens the first alone, and the items are its
+// share of the file's.
+ListFileFormat partFormat(const ListFileFormat& file, const ListFilePart& part, qsizetype bytes)
+{
+    ListFileFormat format = file;
+    if (part.start > 0)
+        format.markBytes = 0;
+    format.items =
+        qsizetype(double(file.items) * double(part.size) / double(std::max<qsizetype>(bytes, 1))) +
+        1;
+    return format;
+}
+
+// Adds the damage of a part whose first line is the file's line `linesBefore` + 1.
+void addDamage(DamagedText& file, const DamagedText& part, qsizetype linesBefore)
+{
+    if (part.places == 0)
+        return;
+    if (file.places == 0)
+        file.firstLine = linesBefore + part.firstLine;
+    file.places += part.places;
+}
+
+// Appends the lines of one part, yielding before each batch; false when one could not be.
+bool appendPart(Trap& trap, const std::function<void()>& yield, AppendedRows& appended,
+                ListFileLines& lines, HelperThread* helper)
+{
+    const auto appendNext = [&] {
+        // Until the helper is done with the rows' memory, this thread decodes alone.
+        if (!helper || !helper->finishWithin(std::chrono::milliseconds(0)))
+            return appended.add(lines.nextBatch());
+        for (TextBatch& batch : lines.nextBatches(*helper, yield))
+            appended.add(std::move(batch));
+    };
+    while (!lines.atEnd()) {
+        trap.loopStep(106, yield);
+        if (!trap.loopStep(110, appendNext))
+            return false;
+    }
+    return true;
+}
+
 // Appends the lines to the pane a batch at a time, yielding before each batch. A file
 // that cannot be appended whole leaves the pane as it was.
 DamagedText appendLines(Trap& trap, Runtime& runtime, ListPane& pane, const ListFileBytes& read,
@@ -225,11 +354,10 @@ DamagedText appendLines(Trap& trap, Runtime& runtime, ListPane& pane, const List
     // Room for every item at once: growing a long pane batch by batch would move its rows.
     if (!trap.step(110, [&] { pane.reserve(format.items); }))
         return {};
-    ListFileLines lines(read.view(), format);
     AppendedRows appended(pane);
     // A large file's batches are decoded two at a time, the second on a helper thread.
     HelperThread helper;
-    const bool sharing = worthAHelper(read.size);
+    const bool sharing = worthAHelper(read.size());
     const std::function<void()> yield = [&runtime] { runtime.yield(); };
     std::atomic<bool> stopBacking = false;
     const auto stopBackingFirst = qScopeGuard([&] { stopBacking = true; });
@@ -237,21 +365,18 @@ DamagedText appendLines(Trap& trap, Runtime& runtime, ListPane& pane, const List
         helper.start([room = pane.roomForNextRows(format.items), &stopBacking] {
             backRows(room, stopBacking);
         });
-    const auto appendNext = [&] {
-        // Until the helper is done with the rows' memory, this thread decodes alone.
-        if (!sharing || !helper.finishWithin(std::chrono::milliseconds(0)))
-            return appended.add(lines.nextBatch());
-        for (TextBatch& batch : lines.nextBatches(helper, yield))
-            appended.add(std::move(batch));
-    };
-    while (!lines.atEnd()) {
-        trap.loopStep(106, yield);
-        if (!trap.loopStep(110, appendNext)) {
+    DamagedText damage;
+    qsizetype linesBefore = 0;
+    for (const ListFilePart& part : read.parts()) {
+        ListFileLines lines(part.view(), partFormat(format, part, read.size()));
+        if (!appendPart(trap, yield, appended, lines, sharing ? &helper : nullptr)) {
             appended.takeBack();
             return {};
         }
+        addDamage(damage, lines.damage(), linesBefore);
+        linesBefore += lines.linesTaken();
     }
-    return lines.damage();
+    return damage;
 }
 
 // Tells how many places of a file could not be read as text, and where the first is.
@@ -394,7 +519,7 @@ void FileToListbox(ListPane& pane, const QString& path, Runtime& runtime)
     DamagedText damage;
     if (readWholeFile(trap, runtime, file, read)) {
         file.close();
-        const ListFileFormat format = read.scan.finish(read.view());
+        const ListFileFormat format = read.finish();
         damage = appendLines(trap, runtime, pane, read, format);
     }
     file.close(); // [112]

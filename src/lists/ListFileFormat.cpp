@@ -235,34 +235,36 @@ bool isValidUtf8(QByteArrayView bytes)
     return at != nullptr;
 }
 
-void ListFileScan::add(QByteArrayView bytes)
+void ListFileScan::add(QByteArrayView bytes, qsizetype start)
 {
-    if (!m_decided && bytes.size() >= 3)
+    keepLastBytes(bytes, start);
+    if (!m_decided && start == 0 && bytes.size() >= 3)
         decide(bytes);
     if (!m_decided)
         return;
     const qsizetype units = unitBytes(m_format.encoding);
-    const qsizetype whole =
-        m_format.markBytes + (bytes.size() - m_format.markBytes) / units * units;
-    countLineEnds(bytes, whole);
+    const qsizetype end = start + bytes.size();
+    countLineEnds(bytes, start, m_format.markBytes + (end - m_format.markBytes) / units * units);
     if (m_format.encoding == ListFileEncoding::Utf8)
-        validate(bytes, characterBoundaryBefore(bytes, bytes.size()));
+        validate(bytes, start, start + characterBoundaryBefore(bytes, bytes.size()));
 }
 
-ListFileFormat ListFileScan::finish(QByteArrayView bytes)
+ListFileFormat ListFileScan::finish(QByteArrayView bytes, qsizetype start)
 {
+    keepLastBytes(bytes, start);
     if (!m_decided)
         decide(bytes);
     const qsizetype units = unitBytes(m_format.encoding);
-    countLineEnds(bytes, m_format.markBytes + (bytes.size() - m_format.markBytes) / units * units);
+    const qsizetype end = start + bytes.size();
+    countLineEnds(bytes, start, m_format.markBytes + (end - m_format.markBytes) / units * units);
     if (m_format.encoding == ListFileEncoding::Utf8) {
-        validate(bytes, bytes.size());
+        validate(bytes, start, end);
         // Without a mark, only a file that is UTF-8 as a whole is read as UTF-8.
         if (!m_format.validUtf8 && m_format.markBytes == 0)
             m_format.encoding = ListFileEncoding::Legacy;
     }
     m_format.unixLines = m_crs == 0 && m_lfs > 0;
-    m_format.items = countItems(bytes);
+    m_format.items = countItems();
     return m_format;
 }
 
@@ -283,49 +285,70 @@ void ListFileScan::decide(QByteArrayView bytes)
     m_counted = m_validated = m_format.markBytes;
 }
 
-void ListFileScan::countLineEnds(QByteArrayView bytes, qsizetype end)
+// Counts from the first byte not yet looked at to `end`, both positions in the file.
+void ListFileScan::countLineEnds(QByteArrayView bytes, qsizetype start, qsizetype end)
 {
     if (end <= m_counted)
         return;
     const char* data = bytes.data();
+    const qsizetype from = m_counted - start;
+    const qsizetype to = end - start;
     if (unitBytes(m_format.encoding) == 1) {
-        countCrLf(data, m_counted, end, m_crs, m_lfs);
+        countCrLf(data, from, to, m_crs, m_lfs);
     } else {
         const qsizetype low = m_format.encoding == ListFileEncoding::Utf16LE ? 0 : 1;
-        countCrLfUnits(data, m_counted, end, low, m_crs, m_lfs);
+        countCrLfUnits(data, from, to, low, m_crs, m_lfs);
         if (!m_format.mayHaveSurrogates)
-            m_format.mayHaveSurrogates = anySurrogateUnit(data + m_counted, data + end, low);
+            m_format.mayHaveSurrogates = anySurrogateUnit(data + from, data + to, low);
     }
     m_counted = end;
 }
 
-void ListFileScan::validate(QByteArrayView bytes, qsizetype end)
+void ListFileScan::validate(QByteArrayView bytes, qsizetype start, qsizetype end)
 {
     if (end <= m_validated)
         return;
     if (m_format.validUtf8)
-        m_format.validUtf8 = pq::isValidUtf8(bytes.sliced(m_validated, end - m_validated));
+        m_format.validUtf8 = pq::isValidUtf8(bytes.sliced(m_validated - start, end - m_validated));
     m_validated = end;
 }
 
-qsizetype ListFileScan::countItems(QByteArrayView bytes) const
+void ListFileScan::keepLastBytes(QByteArrayView bytes, qsizetype start)
 {
-    const qsizetype content = bytes.size() - m_format.markBytes;
+    const qsizetype end = start + bytes.size();
+    if (end <= m_size)
+        return;
+    char kept[kLastBytes] = {};
+    for (qsizetype at = std::max<qsizetype>(end - kLastBytes, 0); at < end; ++at) {
+        const qsizetype slot = at - (end - kLastBytes);
+        if (at >= start)
+            kept[slot] = bytes[at - start];
+        else if (at >= m_size - kLastBytes)
+            kept[slot] = m_lastBytes[at - (m_size - kLastBytes)];
+    }
+    std::memcpy(m_lastBytes, kept, sizeof kept);
+    m_size = end;
+}
+
+qsizetype ListFileScan::countItems() const
+{
+    const qsizetype content = m_size - m_format.markBytes;
     if (content <= 0)
         return 0;
     const qsizetype units = unitBytes(m_format.encoding);
     // A UTF-16 file cut off in the middle of a unit ends in a character, not a line end.
     if (content % units != 0)
         return (m_format.unixLines ? m_lfs : m_crs) + 1;
+    const auto byteAt = [&](qsizetype at) { return m_lastBytes[at - (m_size - kLastBytes)]; };
     const auto unitAt = [&](qsizetype fromEnd) -> char {
-        const qsizetype at = bytes.size() - fromEnd * units;
+        const qsizetype at = m_size - fromEnd * units;
         if (at < m_format.markBytes)
             return 0;
         if (units == 1)
-            return bytes[at];
+            return byteAt(at);
         const bool le = m_format.encoding == ListFileEncoding::Utf16LE;
-        const char high = le ? bytes[at + 1] : bytes[at];
-        return high == 0 ? (le ? bytes[at] : bytes[at + 1]) : char(1);
+        const char high = le ? byteAt(at + 1) : byteAt(at);
+        return high == 0 ? (le ? byteAt(at) : byteAt(at + 1)) : char(1);
     };
     const char last = unitAt(1);
     if (m_format.unixLines)

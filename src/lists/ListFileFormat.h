@@ -27,17 +27,25 @@ struct ListFileFormat
 class ListFileScan
 {
 public:
-    // `bytes` are all the file's bytes read so far; what is new since the last call is
-    // looked at.
-    void add(QByteArrayView bytes);
-    // The format of the whole file, once every byte was added.
-    ListFileFormat finish(QByteArrayView bytes);
+    // `bytes` are the file's bytes from `start` to the last read so far, `start` no later
+    // than the first byte not yet looked at; what is new since the last call is looked at.
+    // The first call shows the file's first three bytes, or all of a shorter file.
+    void add(QByteArrayView bytes, qsizetype start = 0);
+    // The format of the whole file, once every byte was added; `bytes` end with its last.
+    ListFileFormat finish(QByteArrayView bytes, qsizetype start = 0);
+
+    // What the marks at the start of the file and the bytes looked at so far tell: its
+    // encoding and mark, once three bytes were added, and whether a CR was among them.
+    bool decided() const { return m_decided; }
+    const ListFileFormat& markedFormat() const { return m_format; }
+    bool carriageReturnSeen() const { return m_crs > 0; }
 
 private:
     void decide(QByteArrayView bytes);
-    void countLineEnds(QByteArrayView bytes, qsizetype end);
-    void validate(QByteArrayView bytes, qsizetype end);
-    qsizetype countItems(QByteArrayView bytes) const;
+    void countLineEnds(QByteArrayView bytes, qsizetype start, qsizetype end);
+    void validate(QByteArrayView bytes, qsizetype start, qsizetype end);
+    void keepLastBytes(QByteArrayView bytes, qsizetype start);
+    qsizetype countItems() const;
 
     bool m_decided = false;
     ListFileFormat m_format;
@@ -45,6 +53,10 @@ private:
     qsizetype m_validated = 0; // bytes checked as UTF-8
     qsizetype m_crs = 0;
     qsizetype m_lfs = 0;
+    // The file's last bytes added, which tell whether it ends in a line end.
+    static constexpr qsizetype kLastBytes = 4;
+    char m_lastBytes[kLastBytes] = {};
+    qsizetype m_size = 0; // bytes added in all
 };
 
 // Whether the bytes are UTF-8 throughout, by the same rules as QByteArrayView::isValidUtf8

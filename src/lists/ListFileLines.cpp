@@ -228,6 +228,20 @@ qsizetype ListFileLines::nextLineEndFrom(qsizetype from) const
     return -1;
 }
 
+qsizetype ListFileLines::afterLastWholeLine(QByteArrayView bytes, const ListFileFormat& format)
+{
+    const ListFileLines lines(bytes, format);
+    const qsizetype stop = format.unixLines ? lines.m_end : lines.m_end - lines.m_unit;
+    // The search back goes a byte at a time: a part of a long line, with no line end at
+    // all, is first looked through sixteen bytes at a time.
+    const char wanted = format.unixLines ? '\n' : '\r';
+    if (stop <= lines.m_pos ||
+        !std::memchr(bytes.data() + lines.m_pos, wanted, size_t(stop - lines.m_pos)))
+        return 0;
+    const qsizetype last = lines.lastLineEndBefore(lines.m_pos, stop);
+    return last < 0 ? 0 : lines.afterLineEnd(last);
+}
+
 TextBatch ListFileLines::nextBatch(qsizetype batchBytes)
 {
     if (m_longLine)

@@ -52,6 +52,13 @@ public:
                                        const std::function<void()>& whileWaiting,
                                        qsizetype batchBytes = kListFileBatchBytes);
     const DamagedText& damage() const { return m_damage; }
+    // Lines taken so far.
+    qsizetype linesTaken() const { return m_lines; }
+
+    // Where the bytes of a file read so far may be cut so that every line before the cut
+    // is whole, its line end too: a CR at the very end may yet be followed by its LF.
+    // 0 when there is no such place.
+    static qsizetype afterLastWholeLine(QByteArrayView bytes, const ListFileFormat& format);
 
 private:
     // Whole lines cut off to be decoded into room of their own, on either thread, and

@@ -123,6 +123,26 @@ Batched allBatches(const QByteArray& bytes, qsizetype batchBytes, HelperThread* 
     return result;
 }
 
+// The format the scan tells when it is shown the bytes as a file's parts are read: each
+// look starts no later than the first byte the looks before left unlooked at. In a file of
+// bytes, a look may start right after a line end, where a part is cut.
+ListFileFormat scannedInWindows(const QByteArray& bytes, bool byteUnits, QRandomGenerator& random)
+{
+    ListFileScan scan;
+    qsizetype start = 0;
+    qsizetype end = 0;
+    while (end < bytes.size()) {
+        end = std::min(bytes.size(), end + random.bounded(1, 40));
+        scan.add(QByteArrayView(bytes).sliced(start, end - start), start);
+        const bool afterLineEnd =
+            byteUnits && end >= 3 && (bytes[end - 1] == '\n' || bytes[end - 1] == '\r');
+        start = afterLineEnd && random.bounded(2) == 0
+                    ? end
+                    : std::max(start, end - 4 - random.bounded(0, 8));
+    }
+    return scan.finish(QByteArrayView(bytes).sliced(start), start);
+}
+
 // This process's address space in use, in bytes (VmSize).
 [[maybe_unused]] qint64 memoryInUse()
 {
@@ -162,8 +182,6 @@ private slots:
     void everyByteSurvivesLoadAndSave();
     void lineEndsAcrossBlockBoundaries_data();
     void lineEndsAcrossBlockBoundaries();
-    void largeFilesDecideByTheirLastBlocks_data();
-    void largeFilesDecideByTheirLastBlocks();
     void batchesSplitLikeOneByteAtATime();
     void encodingsChosenFromTheBytes_data();
     void encodingsChosenFromTheBytes();
@@ -175,6 +193,10 @@ private slots:
     void onlyRegularFilesAreRead();
     void fileTooLargeForTheMemoryLeftAddsNothing();
     void memoryRunningOutHalfwayAddsNothing();
+    // After the tests that limit the memory: its large files leave free memory in the heap,
+    // which would make room under the limits.
+    void largeFilesDecideByTheirLastBlocks_data();
+    void largeFilesDecideByTheirLastBlocks();
     void collapseBackslashes_data();
     void collapseBackslashes();
     void joinChosenFile();
@@ -410,6 +432,55 @@ void ListFileTest::largeFilesDecideByTheirLastBlocks_data()
         << utf16(text)
         << u"1 place in big.txt could not be read as text and shows as \"\uFFFD\"; it is on "
            "line 120001."_s;
+
+    // Files of several parts, each part cut after its last whole line (see ListFile.cpp).
+    constexpr qsizetype kPart = kListFileBlockCharacters * qsizetype(sizeof(QChar));
+    QRandomGenerator random(20261210);
+    const auto randomLines = [&](qsizetype bytes, auto&& addLine) {
+        QByteArray file;
+        while (file.size() < bytes)
+            addLine(file, random.bounded(0, 200));
+        return file;
+    };
+    QTest::newRow("CR LF, lone CR and lone LF lines across parts")
+        << randomLines(2 * kPart + 12345,
+                       [&](QByteArray& file, int length) {
+                           file += QByteArray(length, char('a' + length % 26));
+                           const int end = random.bounded(10);
+                           file += end < 8 ? "\r\n" : end == 8 ? "\r" : "\n";
+                       })
+        << QString();
+    QTest::newRow("LFs for more than a part before the first CR")
+        << unix.repeated(4).left(kPart + 99) + "\r\n" + accented.left(200000) << QString();
+    QByteArray astride;
+    while (astride.size() + 100 < kPart - 1)
+        astride += QByteArray(98, 'x') + "\r\n";
+    astride += QByteArray(kPart - 1 - astride.size(), 'y') + "\r\n" + accented.left(300000);
+    QTest::newRow("a CR LF astride the first cut") << astride << QString();
+    QTest::newRow("a line longer than a part")
+        << accented.left(3000000) + QByteArray(kPart + 4000000, 'z') + "\r\n" +
+               accented.left(3000000)
+        << QString();
+    QString wide;
+    const QList<char16_t> units = {u'a', u'\r', u'\n', 0xE9, 0x0D0A, 0x0A0D, 0xFEFF};
+    while (wide.size() < kPart / 2 + 300000) {
+        for (int i = random.bounded(0, 60); i > 0; --i)
+            wide += QChar(units[random.bounded(int(units.size()))]);
+        wide += random.bounded(4) == 0 ? u"\U0001F34E\r\n"_s : u"\r\n"_s;
+    }
+    QTest::newRow("UTF-16 lines across parts") << utf16(wide) << QString();
+    QTest::newRow("UTF-16 big-endian Unix lines across parts")
+        << utf16(QString::fromLatin1(unix.repeated(4).left(kPart / 2 + 500000)), false)
+        << QString();
+    QByteArray marked = "\xEF\xBB\xBF" + accented.repeated(4).left(kPart + 700000);
+    const qsizetype bad = marked.indexOf("\r\n", kPart + 300000) + 2;
+    marked.insert(bad, "\xC3");
+    const QString badLine = QString::number(marked.left(bad).count("\r\n") + 1);
+    QTest::newRow("damage in a later part is reported on its line")
+        << marked
+        << u"1 place in big.txt could not be read as text and shows as \"\uFFFD\"; it is on "
+           "line "_s +
+               badLine + u'.';
 }
 
 void ListFileTest::largeFilesDecideByTheirLastBlocks()
@@ -468,6 +539,14 @@ void ListFileTest::batchesSplitLikeOneByteAtATime()
                 bytes += 'x'; // cut off in the middle of a unit
         }
         const QStringList expected = referenceLines(bytes);
+        const ListFileFormat whole = ListFileScan().finish(bytes);
+        const ListFileFormat windowed = scannedInWindows(bytes, kind < 2, random);
+        QCOMPARE(windowed.encoding, whole.encoding);
+        QCOMPARE(windowed.markBytes, whole.markBytes);
+        QCOMPARE(windowed.unixLines, whole.unixLines);
+        QCOMPARE(windowed.validUtf8, whole.validUtf8);
+        QCOMPARE(windowed.mayHaveSurrogates, whole.mayHaveSurrogates);
+        QCOMPARE(windowed.items, whole.items);
         const DamagedText damage = allBatches(bytes, 1000000).damage;
         for (qsizetype batchBytes : {qsizetype(1), qsizetype(2), qsizetype(7), qsizetype(1000)}) {
             const Batched batched = allBatches(bytes, batchBytes);
@@ -477,6 +556,19 @@ void ListFileTest::batchesSplitLikeOneByteAtATime()
             QCOMPARE(paired.items, expected);
             QCOMPARE(paired.damage.places, damage.places);
             QCOMPARE(paired.damage.firstLine, damage.firstLine);
+        }
+    }
+    // A last part that holds only the end of the last line end, or nothing.
+    for (const QByteArray& bytes :
+         {"ab\r\n"_ba, "a\r\nb\r"_ba, "a\nb\n"_ba, "\xEF\xBB\xBFx\r\n"_ba}) {
+        for (qsizetype cut = 1; cut <= bytes.size(); ++cut) {
+            if (cut < 3 || (bytes[cut - 1] != '\r' && bytes[cut - 1] != '\n'))
+                continue;
+            ListFileScan scan;
+            scan.add(QByteArrayView(bytes).first(cut));
+            const ListFileFormat parted = scan.finish(QByteArrayView(bytes).sliced(cut), cut);
+            QCOMPARE(parted.items, ListFileScan().finish(bytes).items);
+            QCOMPARE(parted.unixLines, ListFileScan().finish(bytes).unixLines);
         }
     }
 }
@@ -1012,8 +1104,8 @@ void ListFileTest::fileThatGrowsWhileReadLoadsWhole()
 
 void ListFileTest::largeFilesAreReadIntoTheMemoryTheLastLeft()
 {
-    // Two files too large for the text blocks' spares to lend their bytes room, the second
-    // a little longer, as two lists exported alike often are.
+    // Two files of many parts, the second a little longer, as two lists exported alike
+    // often are: the parts the first was read into are lent to the second.
     QByteArray bytes;
     const QByteArray line = QByteArray(98, 'x') + "\r\n";
     while (bytes.size() < (qsizetype(70) << 20))
@@ -1025,7 +1117,7 @@ void ListFileTest::largeFilesAreReadIntoTheMemoryTheLastLeft()
     const qsizetype lines = bytes.size() / line.size();
     bytes = QByteArray();
 
-    SpareBlocks& spares = SpareBlocks::forFileBytes();
+    SpareBlocks& spares = SpareBlocks::shared();
     spares.releaseAll();
     Fixture f;
     FileToListbox(f.ws->listView1, shorter, f.runtime);
@@ -1034,10 +1126,9 @@ void ListFileTest::largeFilesAreReadIntoTheMemoryTheLastLeft()
     if (kept == 0)
         QSKIP("This machine's memory leaves no room for such spares");
     QVERIFY(kept * qsizetype(sizeof(QChar)) >= (qsizetype(70) << 20));
-    f.ws->listView1.clear();
-    FileToListbox(f.ws->listView1, longer, f.runtime);
-    QCOMPARE(f.ws->listView1.count(), lines);
-    QCOMPARE(f.ws->listView1.text(lines), QString(98, u'x'));
+    FileToListbox(f.ws->listView2, longer, f.runtime);
+    QCOMPARE(f.ws->listView2.count(), lines);
+    QCOMPARE(f.ws->listView2.text(lines), QString(98, u'x'));
     QCOMPARE(spares.spareCharacters(), kept); // the same memory, given back again
     QVERIFY(f.errors.reports.isEmpty());
 }
