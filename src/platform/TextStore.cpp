@@ -116,16 +116,18 @@ void BlockLookup::index(std::span<const std::shared_ptr<TextBlock>> blocks)
 bool BlockLookup::holds(const TextBlock& block, const TextRef& text)
 {
     const char16_t* const chars = charsOf(block);
-    return text.size > 0 && std::less_equal<>()(chars, text.data) &&
-           std::less_equal<>()(text.data + text.size, chars + block.chars.size());
+    const char16_t* const data = text.data; // a copy: no reference binds to a packed field
+    return text.size > 0 && std::less_equal<>()(chars, data) &&
+           std::less_equal<>()(data + text.size, chars + block.chars.size());
 }
 
 const std::shared_ptr<TextBlock>* BlockLookup::holding(const TextRef& text) const
 {
     if (text.size == 0)
         return nullptr;
+    const char16_t* const data = text.data;
     const auto after = std::upper_bound(
-        m_byAddress.begin(), m_byAddress.end(), text.data,
+        m_byAddress.begin(), m_byAddress.end(), data,
         [](const char16_t* at, const auto& block) { return std::less<>()(at, charsOf(*block)); });
     if (after == m_byAddress.begin())
         return nullptr;

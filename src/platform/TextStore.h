@@ -15,7 +15,8 @@ namespace pq {
 
 // One row's text, as a view of the characters a block of its store holds, and the row's
 // check mark. Twelve bytes rather than sixteen: a pane of ten million rows holds 160 MB
-// of them otherwise, which the system hands out afresh and zeroes a page at a time.
+// of them otherwise, which the system hands out afresh and zeroes a page at a time. Being
+// packed, `data` may lie off its alignment: read it by value, never bind a reference to it.
 #pragma pack(push, 4)
 struct TextRef
 {
