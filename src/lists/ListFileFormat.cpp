@@ -242,9 +242,7 @@ void ListFileScan::add(QByteArrayView bytes, qsizetype start)
         decide(bytes);
     if (!m_decided)
         return;
-    const qsizetype units = unitBytes(m_format.encoding);
-    const qsizetype end = start + bytes.size();
-    countLineEnds(bytes, start, m_format.markBytes + (end - m_format.markBytes) / units * units);
+    countLineEnds(bytes, start);
     if (m_format.encoding == ListFileEncoding::Utf8)
         validate(bytes, start, start + characterBoundaryBefore(bytes, bytes.size()));
 }
@@ -254,9 +252,8 @@ ListFileFormat ListFileScan::finish(QByteArrayView bytes, qsizetype start)
     keepLastBytes(bytes, start);
     if (!m_decided)
         decide(bytes);
-    const qsizetype units = unitBytes(m_format.encoding);
+    countLineEnds(bytes, start);
     const qsizetype end = start + bytes.size();
-    countLineEnds(bytes, start, m_format.markBytes + (end - m_format.markBytes) / units * units);
     if (m_format.encoding == ListFileEncoding::Utf8) {
         validate(bytes, start, end);
         // Without a mark, only a file that is UTF-8 as a whole is read as UTF-8.
@@ -285,9 +282,12 @@ void ListFileScan::decide(QByteArrayView bytes)
     m_counted = m_validated = m_format.markBytes;
 }
 
-// Counts from the first byte not yet looked at to `end`, both positions in the file.
-void ListFileScan::countLineEnds(QByteArrayView bytes, qsizetype start, qsizetype end)
+// Counts from the first byte not yet looked at to the end of the last whole unit shown.
+void ListFileScan::countLineEnds(QByteArrayView bytes, qsizetype start)
 {
+    const qsizetype units = unitBytes(m_format.encoding);
+    const qsizetype shown = start + bytes.size();
+    const qsizetype end = m_format.markBytes + (shown - m_format.markBytes) / units * units;
     if (end <= m_counted)
         return;
     const char* data = bytes.data();

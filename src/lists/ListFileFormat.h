@@ -42,7 +42,7 @@ public:
 
 private:
     void decide(QByteArrayView bytes);
-    void countLineEnds(QByteArrayView bytes, qsizetype start, qsizetype end);
+    void countLineEnds(QByteArrayView bytes, qsizetype start);
     void validate(QByteArrayView bytes, qsizetype start, qsizetype end);
     void keepLastBytes(QByteArrayView bytes, qsizetype start);
     qsizetype countItems() const;
