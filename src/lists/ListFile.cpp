@@ -93,6 +93,9 @@ public:
     qsizetype size() const { return m_size; }
     // Looks at the bytes read since the last look.
     void scanNew() { m_scan.add(m_open.view(), m_open.start); }
+    // Shares out the looking at them among threads; `take` then adds what they found.
+    void shareNew(ListFileScan::Share& share) { m_scan.share(share, m_open.view(), m_open.start); }
+    void take(const ListFileScan::Share& share) { m_scan.take(share); }
     // Has the system back the second half of the block after the one being read now. A
     // part that grew for a long line lies in memory the system hands out afresh, whose
     // page faults cost more than the reading: the thread that waits for a read takes half
@@ -212,8 +215,9 @@ void checkRoomFor(const QFile& file)
 
 // Appends the next block of the file; false once the end was reached. Reads until a
 // read returns nothing rather than trusting the size, which files such as those under
-// /proc report as 0. With a helper, the helper reads while this thread looks at the bytes
-// read before, then yields until the read is done.
+// /proc report as 0. With a helper, this thread looks at the bytes read before while the
+// helper reads, and then helps, until both are done; this thread then yields until the
+// helper is.
 bool readBlock(QFile& file, qsizetype fileBytes, ListFileBytes& read, HelperThread* helper,
                const std::function<void()>& yield)
 {
@@ -221,10 +225,17 @@ bool readBlock(QFile& file, qsizetype fileBytes, ListFileBytes& read, HelperThre
     qint64 got = -1;
     if (helper) {
         const auto finishRead = qScopeGuard([helper] { helper->finish(); });
-        helper->start([&file, &got, into] { got = file.read(into, kListFileBlockBytes); });
-        read.scanNew();
+        ListFileScan::Share share;
+        read.shareNew(share);
+        helper->start([&file, &got, into, &share] {
+            got = file.read(into, kListFileBlockBytes);
+            share.lookAtPieces();
+        });
+        read.scanNew(); // what was not shared out, if anything
         read.populateAhead();
+        share.lookAtPieces();
         helper->waitWhile(yield);
+        read.take(share);
     } else {
         got = file.read(into, kListFileBlockBytes);
     }

@@ -281,11 +281,18 @@ void ListFileScan::decide(QByteArrayView bytes)
 }
 
 // Counts from the first byte not yet looked at to the end of the last whole unit shown.
+// The end of what may be looked at now: the bytes shared out wait for their share.
+qsizetype ListFileScan::shownEnd(qsizetype end) const
+{
+    return m_sharedFrom >= 0 ? std::min(end, m_sharedFrom) : end;
+}
+
 void ListFileScan::countLineEnds(QByteArrayView bytes, qsizetype start)
 {
     const qsizetype units = unitBytes(m_format.encoding);
     const qsizetype shown = start + bytes.size();
-    const qsizetype end = m_format.markBytes + (shown - m_format.markBytes) / units * units;
+    const qsizetype end =
+        shownEnd(m_format.markBytes + (shown - m_format.markBytes) / units * units);
     if (end <= m_counted)
         return;
     const char* data = bytes.data();
@@ -302,13 +309,89 @@ void ListFileScan::countLineEnds(QByteArrayView bytes, qsizetype start)
     m_counted = end;
 }
 
-void ListFileScan::validate(QByteArrayView bytes, qsizetype start, qsizetype end)
+void ListFileScan::validate(QByteArrayView bytes, qsizetype start, qsizetype shown)
 {
+    const qsizetype end = shownEnd(shown);
     if (end <= m_validated)
         return;
     if (m_format.validUtf8)
         m_format.validUtf8 = pq::isValidUtf8(bytes.sliced(m_validated - start, end - m_validated));
     m_validated = end;
+}
+
+void ListFileScan::share(Share& share, QByteArrayView bytes, qsizetype start)
+{
+    // A piece is small enough for either thread to take the last few, and large enough
+    // for taking it to cost nothing; fewer bytes than two are not worth sharing.
+    constexpr qsizetype kPiece = qsizetype(1) << 16;
+    const bool utf8 = m_format.encoding == ListFileEncoding::Utf8;
+    // In UTF-8 the check stops before an unfinished character, whose bytes the count may
+    // have passed: they are no line ends, and counting them again adds nothing.
+    const qsizetype looked = utf8 ? m_validated : m_counted;
+    const qsizetype shown = start + bytes.size();
+    if (!m_decided || m_sharedFrom >= 0 || shown - looked < 2 * kPiece)
+        return;
+    const qsizetype units = unitBytes(m_format.encoding);
+    const qsizetype to = utf8 ? start + characterBoundaryBefore(bytes, bytes.size())
+                              : m_format.markBytes + (shown - m_format.markBytes) / units * units;
+    share.m_bytes = bytes.sliced(looked - start, to - looked);
+    share.m_from = looked;
+    share.m_encoding = m_format.encoding;
+    share.m_validating = utf8 && m_format.validUtf8;
+    share.m_seekingSurrogates = !utf8 && !m_format.mayHaveSurrogates;
+    // Each piece starts at a character: in UTF-8, not at a continuation byte, of which a
+    // character has three at most; in UTF-16 (pieces of an even size), at a whole unit.
+    share.m_cuts.assign(1, 0);
+    for (qsizetype at = kPiece; at < share.m_bytes.size(); at += kPiece) {
+        qsizetype cut = at;
+        for (int back = 0; utf8 && back < 3 && (share.m_bytes[cut] & 0xC0) == 0x80; ++back)
+            --cut;
+        share.m_cuts.push_back(cut);
+    }
+    share.m_cuts.push_back(share.m_bytes.size());
+    m_sharedFrom = looked;
+}
+
+void ListFileScan::Share::lookAtPieces()
+{
+    if (m_cuts.empty())
+        return;
+    qsizetype crs = 0;
+    qsizetype lfs = 0;
+    bool valid = true;
+    bool surrogates = false;
+    const size_t pieces = m_cuts.size() - 1;
+    for (size_t piece; (piece = m_nextPiece.fetch_add(1, std::memory_order_relaxed)) < pieces;) {
+        const char* from = m_bytes.data() + m_cuts[piece];
+        const qsizetype size = m_cuts[piece + 1] - m_cuts[piece];
+        if (unitBytes(m_encoding) == 1) {
+            countCrLf(from, 0, size, crs, lfs);
+        } else {
+            const qsizetype low = m_encoding == ListFileEncoding::Utf16LE ? 0 : 1;
+            countCrLfUnits(from, 0, size, low, crs, lfs);
+            if (m_seekingSurrogates && !surrogates)
+                surrogates = anySurrogateUnit(from, from + size, low);
+        }
+        if (m_validating && valid)
+            valid = pq::isValidUtf8(QByteArrayView(from, size));
+    }
+    const std::lock_guard<std::mutex> adding(m_found);
+    m_crs += crs;
+    m_lfs += lfs;
+    m_valid = m_valid && valid;
+    m_surrogates = m_surrogates || surrogates;
+}
+
+void ListFileScan::take(const Share& share)
+{
+    if (share.m_cuts.empty())
+        return;
+    m_sharedFrom = -1;
+    m_crs += share.m_crs;
+    m_lfs += share.m_lfs;
+    m_format.validUtf8 = m_format.validUtf8 && share.m_valid;
+    m_format.mayHaveSurrogates = m_format.mayHaveSurrogates || share.m_surrogates;
+    m_counted = m_validated = share.m_from + share.m_bytes.size();
 }
 
 void ListFileScan::keepLastBytes(QByteArrayView bytes, qsizetype start)

@@ -2,6 +2,10 @@
 
 #include <QByteArrayView>
 
+#include <atomic>
+#include <mutex>
+#include <vector>
+
 namespace pq {
 
 enum class ListFileEncoding { Utf8, Utf16LE, Utf16BE, Legacy };
@@ -34,6 +38,37 @@ public:
     // The format of the whole file, once every byte was added; `bytes` end with its last.
     ListFileFormat finish(QByteArrayView bytes, qsizetype start = 0);
 
+    // The looking at many bytes shared out to threads: the bytes are cut into pieces, at
+    // characters, and any number of threads look at the pieces no thread has taken yet,
+    // touching nothing of the scan's; `take` then adds what they found.
+    class Share
+    {
+    public:
+        Share() = default;
+        Share(const Share&) = delete;
+        Share& operator=(const Share&) = delete;
+        void lookAtPieces();
+
+    private:
+        friend class ListFileScan;
+        QByteArrayView m_bytes;
+        qsizetype m_from = 0; // where m_bytes start in the file
+        ListFileEncoding m_encoding = ListFileEncoding::Utf8;
+        bool m_validating = false;
+        bool m_seekingSurrogates = false;
+        std::vector<qsizetype> m_cuts; // where each piece starts in m_bytes, then their end
+        std::atomic<size_t> m_nextPiece{0};
+        std::mutex m_found;
+        qsizetype m_crs = 0;
+        qsizetype m_lfs = 0;
+        bool m_valid = true;
+        bool m_surrogates = false;
+    };
+    // Shares out the bytes shown that are not looked at yet, once the scan is decided and
+    // they are many; `add` stops short of them until they are taken.
+    void share(Share& share, QByteArrayView bytes, qsizetype start = 0);
+    void take(const Share& share);
+
     // What the marks at the start of the file and the bytes looked at so far tell: its
     // encoding and mark, once three bytes were added, and whether a CR was among them.
     bool decided() const { return m_decided; }
@@ -43,14 +78,16 @@ public:
 private:
     void decide(QByteArrayView bytes);
     void countLineEnds(QByteArrayView bytes, qsizetype start);
+    qsizetype shownEnd(qsizetype end) const;
     void validate(QByteArrayView bytes, qsizetype start, qsizetype end);
     void keepLastBytes(QByteArrayView bytes, qsizetype start);
     qsizetype countItems() const;
 
     bool m_decided = false;
     ListFileFormat m_format;
-    qsizetype m_counted = 0;   // bytes looked at for line ends
-    qsizetype m_validated = 0; // bytes checked as UTF-8
+    qsizetype m_counted = 0;     // bytes looked at for line ends
+    qsizetype m_validated = 0;   // bytes checked as UTF-8
+    qsizetype m_sharedFrom = -1; // where the bytes shared out start; -1: none are
     qsizetype m_crs = 0;
     qsizetype m_lfs = 0;
     // The file's last bytes added, which tell whether it ends in a line end.

@@ -183,6 +183,7 @@ private slots:
     void lineEndsAcrossBlockBoundaries_data();
     void lineEndsAcrossBlockBoundaries();
     void batchesSplitLikeOneByteAtATime();
+    void sharedLooksTellWhatOneLookTells();
     void encodingsChosenFromTheBytes_data();
     void encodingsChosenFromTheBytes();
     void loadedTextRoundTripsThroughSavesAndCopy();
@@ -571,6 +572,58 @@ void ListFileTest::batchesSplitLikeOneByteAtATime()
             QCOMPARE(parted.items, whole.items);
             QCOMPARE(parted.unixLines, whole.unixLines);
         }
+    }
+}
+
+// Files of hundreds of kilobytes looked at as a reader with a helper does: the bytes of
+// each read after the first shared out in pieces to two threads. The format is the one a
+// single look at the whole file tells, whatever characters the pieces' cuts fall among.
+void ListFileTest::sharedLooksTellWhatOneLookTells()
+{
+    QRandomGenerator random(20261210);
+    HelperThread helper;
+    const QList<QByteArray> pieces = {
+        "ab", "\r\n", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x8D\x8E", "x\xC3\xA9\xC3\xBC"};
+    const QList<char16_t> units = {u'a', u'\r', u'\n', 0xE9, 0x5317, 0x0D0A};
+    for (int round = 0; round < 12; ++round) {
+        const int kind = round % 6;
+        QByteArray bytes;
+        if (kind < 3) {
+            while (bytes.size() < 600000)
+                bytes += pieces[random.bounded(int(pieces.size()))];
+            if (kind == 1)
+                bytes.replace("\r\n", "\n");
+            if (kind == 2) // one byte that is not UTF-8, past the first read
+                bytes[random.bounded(bytes.size() / 2, bytes.size())] = '\xFF';
+        } else {
+            QString text;
+            while (text.size() < 300000)
+                text += QChar(units[random.bounded(int(units.size()))]);
+            if (kind == 5) // one half of a pair, past the first read
+                text[random.bounded(text.size() / 2, text.size())] = QChar(0xDC00);
+            bytes = utf16(text, round % 2 == 0);
+        }
+        const ListFileFormat whole = ListFileScan().finish(bytes);
+        ListFileScan scan;
+        qsizetype end = 0;
+        while (end < bytes.size()) {
+            end = std::min(bytes.size(), end + random.bounded(50000, 300000));
+            const QByteArrayView shown = QByteArrayView(bytes).first(end);
+            ListFileScan::Share share;
+            scan.share(share, shown);
+            helper.start([&share] { share.lookAtPieces(); });
+            scan.add(shown);
+            share.lookAtPieces();
+            helper.wait();
+            scan.take(share);
+        }
+        const ListFileFormat shared = scan.finish(bytes);
+        QCOMPARE(shared.encoding, whole.encoding);
+        QCOMPARE(shared.validUtf8, whole.validUtf8);
+        QCOMPARE(shared.mayHaveSurrogates, whole.mayHaveSurrogates);
+        QCOMPARE(shared.unixLines, whole.unixLines);
+        QCOMPARE(shared.items, whole.items);
+        QVERIFY(whole.items > 1000);
     }
 }
 
