@@ -379,7 +379,7 @@ DamagedText appendLines(Trap& trap, Runtime& runtime, ListPane& pane, const List
     DamagedText damage;
     qsizetype linesBefore = 0;
     for (const ListFilePart& part : read.parts()) {
-        ListFileLines lines(part.view(), partFormat(format, part, read.size()));
+        ListFileLines lines(part.view(), partFormat(format, part, read.size()), part.block);
         if (!appendPart(trap, yield, appended, lines, sharing ? &helper : nullptr)) {
             appended.takeBack();
             return {};

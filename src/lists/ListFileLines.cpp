@@ -5,10 +5,12 @@
 
 #include <QScopeGuard>
 #include <QStringDecoder>
+#include <QSysInfo>
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <functional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -58,6 +60,16 @@ const char* lastByte(const char* begin, const char* end, char byte)
             return end;
     }
     return nullptr;
+}
+
+// Whether the bytes lie in the block's characters, each unit in one.
+bool holdsUnits(const TextBlock& block, QByteArrayView bytes)
+{
+    const auto* const chars = reinterpret_cast<const char*>(block.chars.constData());
+    const char* const end = chars + block.chars.size() * qsizetype(sizeof(QChar));
+    return !bytes.isEmpty() && std::less_equal<>()(chars, bytes.data()) &&
+           std::less_equal<>()(bytes.data() + bytes.size(), end) &&
+           (bytes.data() - chars) % qsizetype(sizeof(QChar)) == 0;
 }
 
 #if defined(__SSE2__)
@@ -154,11 +166,17 @@ qsizetype decodeCheckedUtf8(QByteArrayView bytes, QChar* out)
 
 } // namespace
 
-ListFileLines::ListFileLines(QByteArrayView bytes, const ListFileFormat& format)
+ListFileLines::ListFileLines(QByteArrayView bytes, const ListFileFormat& format,
+                             std::shared_ptr<TextBlock> holding)
     : m_bytes(bytes), m_format(format), m_unit(unitBytes(format.encoding)),
       m_pos(std::min(format.markBytes, bytes.size()))
 {
     m_end = m_pos + (bytes.size() - m_pos) / m_unit * m_unit;
+    constexpr ListFileEncoding kNative = QSysInfo::ByteOrder == QSysInfo::LittleEndian
+                                             ? ListFileEncoding::Utf16LE
+                                             : ListFileEncoding::Utf16BE;
+    if (holding && format.encoding == kNative && holdsUnits(*holding, bytes))
+        m_inPlace = std::move(holding);
 }
 
 // The line-end character of a code unit: CR or LF, or 0 for any other.
@@ -311,17 +329,25 @@ std::optional<ListFileLines::Stretch> ListFileLines::cut(qsizetype batchBytes)
     stretch.from = m_pos;
     stretch.stop = std::min(end, m_end);
     stretch.unitCutOff = end >= m_end && m_end < m_bytes.size();
-    stretch.room = roomFor(stretch.stop - m_pos) + 1;
-    TextBlock& block = blockWithRoom(stretch.room);
-    stretch.out = block.chars.data() + block.used;
-    stretch.batch = TextBatch(m_block);
+    if (m_inPlace && !stretch.unitCutOff) {
+        stretch.inPlace = true;
+        stretch.room = (stretch.stop - m_pos) / 2;
+        const auto* const chars = reinterpret_cast<const char*>(m_inPlace->chars.constData());
+        stretch.out = m_inPlace->chars.data() + (m_bytes.data() + m_pos - chars) / 2;
+        stretch.batch = TextBatch(m_inPlace);
+    } else {
+        stretch.room = roomFor(stretch.stop - m_pos) + 1;
+        TextBlock& block = blockWithRoom(stretch.room);
+        stretch.out = block.chars.data() + block.used;
+        stretch.batch = TextBatch(m_block);
+        block.used += stretch.room;
+    }
     // Room for the lines a stretch of this size holds in this file, and a quarter more, so
     // that the decoding seldom has to make more: counting them would be another pass over
     // the bytes.
     const qsizetype content = std::max<qsizetype>(m_end - m_format.markBytes, 1);
     const double expected = double(m_format.items) * double(stretch.stop - m_pos) / double(content);
     stretch.batch.texts.reserve(size_t(expected * 1.25) + 16);
-    block.used += stretch.room;
     m_pos = stretch.unitCutOff ? m_bytes.size() : end;
     return stretch;
 }
@@ -330,7 +356,13 @@ std::optional<ListFileLines::Stretch> ListFileLines::cut(qsizetype batchBytes)
 // next stretch meanwhile.
 void ListFileLines::decode(Stretch& stretch) const
 {
-    stretch.size = decodeInto(stretch.from, stretch.stop, stretch.out, stretch.damaged);
+    if (stretch.inPlace) {
+        stretch.size = stretch.room;
+        if (m_format.mayHaveSurrogates)
+            stretch.damaged += replaceUnpairedSurrogates(stretch.out, stretch.size);
+    } else {
+        stretch.size = decodeInto(stretch.from, stretch.stop, stretch.out, stretch.damaged);
+    }
     if (stretch.unitCutOff) {
         stretch.out[stretch.size++] = QChar(kReplacement);
         ++stretch.damaged;
@@ -343,7 +375,7 @@ void ListFileLines::decode(Stretch& stretch) const
 TextBatch ListFileLines::take(Stretch& stretch)
 {
     TextBlock& block = *stretch.batch.block;
-    if (block.chars.constData() + block.used == stretch.out + stretch.room)
+    if (!stretch.inPlace && block.chars.constData() + block.used == stretch.out + stretch.room)
         block.used -= stretch.room - stretch.size;
     if (stretch.damaged > 0)
         noteDamage(stretch.damaged, m_lines + std::max<qsizetype>(stretch.damagedLine, 0));

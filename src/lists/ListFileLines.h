@@ -41,7 +41,10 @@ struct DamagedText
 class ListFileLines
 {
 public:
-    ListFileLines(QByteArrayView bytes, const ListFileFormat& format);
+    // With `holding`, the block whose characters hold `bytes`: UTF-16 in this processor's
+    // byte order is then taken as text where it lies rather than copied.
+    ListFileLines(QByteArrayView bytes, const ListFileFormat& format,
+                  std::shared_ptr<TextBlock> holding = {});
 
     bool atEnd() const { return m_pos >= m_bytes.size() && !m_longLine; }
     TextBatch nextBatch(qsizetype batchBytes = kListFileBatchBytes);
@@ -68,6 +71,7 @@ private:
         qsizetype from = 0;
         qsizetype stop = 0;
         bool unitCutOff = false; // the file ends inside a code unit after `stop`
+        bool inPlace = false;    // the bytes are the text, at `out`
         QChar* out = nullptr;
         qsizetype room = 0;
         TextBatch batch{std::shared_ptr<TextBlock>()};
@@ -103,6 +107,8 @@ private:
     DamagedText m_damage;
     // The block that batches decode into, one after another.
     std::shared_ptr<TextBlock> m_block;
+    // The block that holds the bytes, when they are the text itself.
+    std::shared_ptr<TextBlock> m_inPlace;
 
     // The long line being decoded: its characters so far and where its bytes stand.
     bool m_longLine = false;
