@@ -36,11 +36,9 @@ struct CopyText
     void appendSpaces(qsizetype count) { text.resize(text.size() + count, u' '); }
     void appendChar(char c) { text.append(QLatin1Char(c)); }
 
-    // Drops the TAB after the last cell, then the blanks before it.
-    void endLine(bool hasCells)
+    // Drops the blanks at the end of the line.
+    void endLine()
     {
-        if (hasCells)
-            text.chop(1);
         qsizetype end = text.size();
         while (end > 0 && text.at(end - 1) == u' ')
             --end;
@@ -70,10 +68,16 @@ void copyToClipboard(const ListPane& pane, Runtime& runtime)
             continue;
         for (int c = 1; c <= widths.size(); ++c) {
             runtime.yield();
-            withCell(pane, r, c,
-                     [&](QStringView cell) { appendPaddedCell(copy, cell, widths.at(c - 1)); });
+            // The last cell's padding and TAB would only be dropped again with the blanks
+            // at the end of the line.
+            withCell(pane, r, c, [&](QStringView cell) {
+                if (c < widths.size())
+                    appendPaddedCell(copy, cell, widths.at(c - 1));
+                else
+                    copy.append(cell);
+            });
         }
-        copy.endLine(!widths.isEmpty());
+        copy.endLine();
     }
     ClearClipboard(runtime.host());
     SetClipboardText(runtime.host(), copy.text);
