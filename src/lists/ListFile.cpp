@@ -304,17 +304,6 @@ private:
     bool m_mine = true;
 };
 
-// Has the system back the memory of a pane's rows to come, a slice at a time until told
-// to stop. A long list's rows lie in memory the system hands out afresh, whose page faults
-// cost the thread that appends the rows more than the appending; the helper takes them
-// while this thread decodes the first batches.
-void backRows(std::span<std::byte> room, const std::atomic<bool>& stop)
-{
-    constexpr qsizetype kSlice = qsizetype(4) << 20;
-    for (qsizetype at = 0; at < qsizetype(room.size()) && !stop; at += kSlice)
-        populatePages(room.data() + at, size_t(std::min(kSlice, qsizetype(room.size()) - at)));
-}
-
 // The format of one part of a file: the mark opens the first alone, and the items are its
 // share of the file's.
 ListFileFormat partFormat(const ListFileFormat& file, const ListFilePart& part, qsizetype bytes)
@@ -372,9 +361,12 @@ DamagedText appendLines(Trap& trap, Runtime& runtime, ListPane& pane, const List
     const std::function<void()> yield = [&runtime] { runtime.yield(); };
     std::atomic<bool> stopBacking = false;
     const auto stopBackingFirst = qScopeGuard([&] { stopBacking = true; });
+    // A long list's rows lie in memory the system hands out afresh, whose page faults cost
+    // the thread that appends the rows more than the appending; the helper takes them
+    // while this thread decodes the first batches.
     if (sharing)
         helper.start([room = pane.roomForNextRows(format.items), &stopBacking] {
-            backRows(room, stopBacking);
+            populatePagesUntil(stopBacking, room.data(), room.size());
         });
     DamagedText damage;
     qsizetype linesBefore = 0;

@@ -1,17 +1,24 @@
 #include "match/ResultsCommands.h"
 
 #include "export/Columns.h"
+#include "platform/HelperThread.h"
+#include "platform/Memory.h"
 #include "platform/Runtime.h"
 #include "platform/Trap.h"
 #include "platform/Workspace.h"
 
 #include <QList>
+#include <QScopeGuard>
+
+#include <atomic>
 
 namespace pq {
 
 namespace {
 
 constexpr int kClipboardAttempts = 1000;
+// Texts longer than this are copied into memory backed by a helper thread.
+constexpr qsizetype kBackedCharacters = qsizetype(4) << 20;
 
 template <typename Attempt> void retryClipboard(Attempt&& attempt)
 {
@@ -62,6 +69,15 @@ void copyToClipboard(const ListPane& pane, Runtime& runtime)
     const int rows = pane.count();
     CopyText copy;
     copy.text.reserve(totalLength + qsizetype(rows) * (widths.size() + 2));
+    // A long copy's text lies in memory the system hands out afresh: the helper takes its
+    // page faults while this thread fills it.
+    std::atomic<bool> filled = false;
+    HelperThread helper;
+    const auto stopBackingFirst = qScopeGuard([&filled] { filled = true; });
+    if (copy.text.capacity() > kBackedCharacters)
+        helper.start([room = copy.text.data(), bytes = size_t(copy.text.capacity()) * 2, &filled] {
+            populatePagesUntil(filled, room, bytes);
+        });
     for (int r = 1; r <= rows; ++r) {
         runtime.yield();
         if (!pane.checked(r))

@@ -108,6 +108,14 @@ bool populatePages([[maybe_unused]] void* data, [[maybe_unused]] size_t bytes)
 #endif
 }
 
+void populatePagesUntil(const std::atomic<bool>& stop, void* data, size_t bytes)
+{
+    constexpr size_t kSlice = size_t(4) << 20;
+    auto* const at = static_cast<char*>(data);
+    for (size_t done = 0; done < bytes && !stop; done += kSlice)
+        populatePages(at + done, std::min(kSlice, bytes - done));
+}
+
 void ZeroedRoom::populate([[maybe_unused]] size_t from, [[maybe_unused]] size_t bytes)
 {
 #ifdef Q_OS_LINUX

@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <span>
 #include <type_traits>
@@ -22,6 +23,9 @@ qint64 systemShareBytes(qint64 most, int share);
 // their first use, where it can be asked to; what they hold stays as it is. False when it
 // could not be asked.
 bool populatePages(void* data, size_t bytes);
+// The same a slice at a time, until `stop` is set: for memory that another thread is about
+// to fill, whose page faults would otherwise cost that thread more than the filling.
+void populatePagesUntil(const std::atomic<bool>& stop, void* data, size_t bytes);
 
 // Zeroed memory for a large table. Large rooms come straight from the system, which zeroes
 // each page when it is first touched rather than all at once, so a table of hundreds of
