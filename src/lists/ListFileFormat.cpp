@@ -280,13 +280,13 @@ void ListFileScan::decide(QByteArrayView bytes)
     m_counted = m_validated = m_format.markBytes;
 }
 
-// Counts from the first byte not yet looked at to the end of the last whole unit shown.
 // The end of what may be looked at now: the bytes shared out wait for their share.
 qsizetype ListFileScan::shownEnd(qsizetype end) const
 {
     return m_sharedFrom >= 0 ? std::min(end, m_sharedFrom) : end;
 }
 
+// Counts from the first byte not yet looked at to the end of the last whole unit shown.
 void ListFileScan::countLineEnds(QByteArrayView bytes, qsizetype start)
 {
     const qsizetype units = unitBytes(m_format.encoding);

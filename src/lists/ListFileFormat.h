@@ -79,7 +79,7 @@ private:
     void decide(QByteArrayView bytes);
     void countLineEnds(QByteArrayView bytes, qsizetype start);
     qsizetype shownEnd(qsizetype end) const;
-    void validate(QByteArrayView bytes, qsizetype start, qsizetype end);
+    void validate(QByteArrayView bytes, qsizetype start, qsizetype shown);
     void keepLastBytes(QByteArrayView bytes, qsizetype start);
     qsizetype countItems() const;
 
