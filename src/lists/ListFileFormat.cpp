@@ -120,6 +120,21 @@ bool anySurrogateUnit(const char* at, const char* stop, qsizetype low)
     return false;
 }
 
+// Counts the line ends from `from` to `to` (whole units) in the file's encoding and, while
+// `surrogates` is false, looks for halves of surrogate pairs in UTF-16.
+void lookAtUnits(const char* data, qsizetype from, qsizetype to, ListFileEncoding encoding,
+                 qsizetype& crs, qsizetype& lfs, bool& surrogates)
+{
+    if (unitBytes(encoding) == 1) {
+        countCrLf(data, from, to, crs, lfs);
+        return;
+    }
+    const qsizetype low = encoding == ListFileEncoding::Utf16LE ? 0 : 1;
+    countCrLfUnits(data, from, to, low, crs, lfs);
+    if (!surrogates)
+        surrogates = anySurrogateUnit(data + from, data + to, low);
+}
+
 // Where a UTF-8 check may stop without cutting a character: before the last lead byte of
 // an unfinished sequence at the end.
 qsizetype characterBoundaryBefore(QByteArrayView bytes, qsizetype end)
@@ -280,6 +295,13 @@ void ListFileScan::decide(QByteArrayView bytes)
     m_counted = m_validated = m_format.markBytes;
 }
 
+// The end of the last whole unit among the bytes shown up to `shown`.
+qsizetype ListFileScan::wholeUnitsEnd(qsizetype shown) const
+{
+    const qsizetype units = unitBytes(m_format.encoding);
+    return m_format.markBytes + (shown - m_format.markBytes) / units * units;
+}
+
 // The end of what may be looked at now: the bytes shared out wait for their share.
 qsizetype ListFileScan::shownEnd(qsizetype end) const
 {
@@ -289,23 +311,11 @@ qsizetype ListFileScan::shownEnd(qsizetype end) const
 // Counts from the first byte not yet looked at to the end of the last whole unit shown.
 void ListFileScan::countLineEnds(QByteArrayView bytes, qsizetype start)
 {
-    const qsizetype units = unitBytes(m_format.encoding);
-    const qsizetype shown = start + bytes.size();
-    const qsizetype end =
-        shownEnd(m_format.markBytes + (shown - m_format.markBytes) / units * units);
+    const qsizetype end = shownEnd(wholeUnitsEnd(start + bytes.size()));
     if (end <= m_counted)
         return;
-    const char* data = bytes.data();
-    const qsizetype from = m_counted - start;
-    const qsizetype to = end - start;
-    if (unitBytes(m_format.encoding) == 1) {
-        countCrLf(data, from, to, m_crs, m_lfs);
-    } else {
-        const qsizetype low = m_format.encoding == ListFileEncoding::Utf16LE ? 0 : 1;
-        countCrLfUnits(data, from, to, low, m_crs, m_lfs);
-        if (!m_format.mayHaveSurrogates)
-            m_format.mayHaveSurrogates = anySurrogateUnit(data + from, data + to, low);
-    }
+    lookAtUnits(bytes.data(), m_counted - start, end - start, m_format.encoding, m_crs, m_lfs,
+                m_format.mayHaveSurrogates);
     m_counted = end;
 }
 
@@ -331,9 +341,8 @@ void ListFileScan::share(Share& share, QByteArrayView bytes, qsizetype start)
     const qsizetype shown = start + bytes.size();
     if (!m_decided || m_sharedFrom >= 0 || shown - looked < 2 * kPiece)
         return;
-    const qsizetype units = unitBytes(m_format.encoding);
-    const qsizetype to = utf8 ? start + characterBoundaryBefore(bytes, bytes.size())
-                              : m_format.markBytes + (shown - m_format.markBytes) / units * units;
+    const qsizetype to =
+        utf8 ? start + characterBoundaryBefore(bytes, bytes.size()) : wholeUnitsEnd(shown);
     share.m_bytes = bytes.sliced(looked - start, to - looked);
     share.m_from = looked;
     share.m_encoding = m_format.encoding;
@@ -359,19 +368,12 @@ void ListFileScan::Share::lookAtPieces()
     qsizetype crs = 0;
     qsizetype lfs = 0;
     bool valid = true;
-    bool surrogates = false;
+    bool surrogates = !m_seekingSurrogates; // looked for only while none is known
     const size_t pieces = m_cuts.size() - 1;
     for (size_t piece; (piece = m_nextPiece.fetch_add(1, std::memory_order_relaxed)) < pieces;) {
         const char* from = m_bytes.data() + m_cuts[piece];
         const qsizetype size = m_cuts[piece + 1] - m_cuts[piece];
-        if (unitBytes(m_encoding) == 1) {
-            countCrLf(from, 0, size, crs, lfs);
-        } else {
-            const qsizetype low = m_encoding == ListFileEncoding::Utf16LE ? 0 : 1;
-            countCrLfUnits(from, 0, size, low, crs, lfs);
-            if (m_seekingSurrogates && !surrogates)
-                surrogates = anySurrogateUnit(from, from + size, low);
-        }
+        lookAtUnits(from, 0, size, m_encoding, crs, lfs, surrogates);
         if (m_validating && valid)
             valid = pq::isValidUtf8(QByteArrayView(from, size));
     }
@@ -379,7 +381,7 @@ void ListFileScan::Share::lookAtPieces()
     m_crs += crs;
     m_lfs += lfs;
     m_valid = m_valid && valid;
-    m_surrogates = m_surrogates || surrogates;
+    m_surrogates = m_surrogates || (m_seekingSurrogates && surrogates);
 }
 
 void ListFileScan::take(const Share& share)

@@ -78,6 +78,7 @@ public:
 private:
     void decide(QByteArrayView bytes);
     void countLineEnds(QByteArrayView bytes, qsizetype start);
+    qsizetype wholeUnitsEnd(qsizetype shown) const;
     qsizetype shownEnd(qsizetype end) const;
     void validate(QByteArrayView bytes, qsizetype start, qsizetype shown);
     void keepLastBytes(QByteArrayView bytes, qsizetype start);
